@@ -1,0 +1,87 @@
+# Shared build rules. Every folder declares its targets with these functions so that warnings,
+# sanitizers and the Wine test runner are set in one place.
+
+set(TOVRA_WARNINGS -Wall -Wextra -Werror)
+
+if(TOVRA_WINDOWS)
+    # Narrow (A) Win32 functions throughout; Windows XP is the oldest target the program names.
+    set(TOVRA_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0600 WINVER=0x0600 _WIN32_IE=0x0600)
+    set(TOVRA_SANITIZE "")
+else()
+    set(TOVRA_DEFINES "")
+    set(TOVRA_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+endif()
+
+function(tovra_target_settings target)
+    target_compile_options(${target} PRIVATE ${TOVRA_WARNINGS} ${TOVRA_SANITIZE})
+    target_compile_definitions(${target} PUBLIC ${TOVRA_DEFINES})
+    target_link_options(${target} PRIVATE ${TOVRA_SANITIZE})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# tovra_library(<name> [PORTABLE src...] [WINDOWS src...] [DEPENDS lib...] [WINDOWS_LIBS syslib...])
+# Makes tovra_<name>_portable from the platform-free sources (built in both configurations) and,
+# in the Windows configuration, tovra_<name> from the Win32 sources on top of it. A part without
+# sources of one kind still gets its target, as an interface library.
+function(tovra_library name)
+    cmake_parse_arguments(ARG "" "" "PORTABLE;WINDOWS;DEPENDS;WINDOWS_LIBS" ${ARGN})
+    set(portable tovra_${name}_portable)
+    if(ARG_PORTABLE)
+        add_library(${portable} STATIC ${ARG_PORTABLE})
+        tovra_target_settings(${portable})
+        foreach(dep IN LISTS ARG_DEPENDS)
+            target_link_libraries(${portable} PUBLIC ${dep}_portable)
+        endforeach()
+    else()
+        add_library(${portable} INTERFACE)
+        target_include_directories(${portable} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_compile_definitions(${portable} INTERFACE ${TOVRA_DEFINES})
+    endif()
+    if(TOVRA_WINDOWS)
+        set(win tovra_${name})
+        if(ARG_WINDOWS)
+            add_library(${win} STATIC ${ARG_WINDOWS})
+            tovra_target_settings(${win})
+            target_link_libraries(${win} PUBLIC ${portable} ${ARG_DEPENDS} ${ARG_WINDOWS_LIBS})
+        else()
+            add_library(${win} INTERFACE)
+            target_link_libraries(${win} INTERFACE ${portable} ${ARG_DEPENDS} ${ARG_WINDOWS_LIBS})
+        endif()
+    endif()
+endfunction()
+
+# tovra_host_test(<name> SOURCES src... LIBS lib...): a GoogleTest program for the host build
+# (sanitizers on). Ignored in the Windows configuration.
+function(tovra_host_test name)
+    if(TOVRA_WINDOWS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    tovra_target_settings(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS host)
+endfunction()
+
+# tovra_win_test(<name> SOURCES src... LIBS lib... [TIMEOUT s] [DISPLAY] [RESOURCES file.rc])
+# A GoogleTest program for Windows, run under Wine through the emulator wrapper. DISPLAY marks
+# tests that use windows, focus, menus or the tray: they run one at a time.
+function(tovra_win_test name)
+    if(NOT TOVRA_WINDOWS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 60)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    tovra_target_settings(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+    set(props LABELS windows TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_DISPLAY)
+        list(APPEND props RESOURCE_LOCK display)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()
+
+include(GoogleTest)
