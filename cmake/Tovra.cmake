@@ -85,3 +85,23 @@ function(tovra_win_test name)
 endfunction()
 
 include(GoogleTest)
+
+# tovra_fuzzer(<name> SOURCES src... LIBS lib... [RUNS n]): a libFuzzer target for the host build
+# (with ASan and UBSan), registered as a CTest smoke run of a bounded number of inputs so that the
+# test command keeps it compiling and crash-free. Longer campaigns: run the binary by hand.
+function(tovra_fuzzer name)
+    if(TOVRA_WINDOWS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "RUNS" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_RUNS)
+        set(ARG_RUNS 50000)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    tovra_target_settings(${name})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -seed=1)
+    set_tests_properties(${name} PROPERTIES LABELS "host;fuzz" TIMEOUT 120)
+endfunction()
