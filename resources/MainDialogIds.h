@@ -1,0 +1,8 @@
+#pragma once
+// Controls of the main window (dialog IDD_MAIN). Save and Cancel are IDOK and IDCANCEL.
+
+#define IDC_MAIN_POST_NOW 1000
+#define IDC_MAIN_TABS 1002
+
+// System menu command of the About item; system commands must keep the low four bits clear.
+#define IDM_ABOUT_BOX 0x0010

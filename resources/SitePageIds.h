@@ -1,0 +1,11 @@
+#pragma once
+// Controls of the Connection page (dialog IDD_SITE_PAGE).
+
+#define IDC_SITE_ADDRESS 1003
+#define IDC_SITE_USERNAME 1004
+#define IDC_SITE_PASSWORD 1005
+#define IDC_SITE_PORT 1006
+#define IDC_SITE_REMOTE_PATH 1007
+#define IDC_SITE_TEMPLATE_FILE 1008
+#define IDC_SITE_PASSIVE_MODE 1009
+#define IDC_SITE_BROWSE_TEMPLATE 1010

@@ -1,0 +1,88 @@
+#!/bin/sh
+# Draws the program's icons and bitmaps from vector shapes with ImageMagick.
+# Usage: draw-artwork.sh OUTPUT_DIR
+#
+# Each icon size is drawn on its own at eight times its size and scaled down, with strokes made
+# heavier for the small sizes, so that the 16-pixel tray pictures stay legible: the normal picture
+# is a blue globe, the busy one an amber disc with an hourglass.
+set -eu
+
+out=$1
+convert=${CONVERT:-convert}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+
+# Stroke width, in units of a 100-unit square, for an icon of the given pixel size.
+stroke_for() {
+    case $1 in
+    16) echo 10 ;;
+    32) echo 7 ;;
+    *) echo 6 ;;
+    esac
+}
+
+# render SIZE OUT.png DRAWING: draws the primitives, given in a 100-unit square, at SIZE pixels.
+render() {
+    size=$1 png=$2 drawing=$3
+    big=$((size * 8))
+    scale=$((big / 100)).$((big % 100 / 10))$((big % 10))
+    "$convert" -size "${big}x${big}" xc:none \
+        -draw "scale $scale,$scale $drawing" \
+        -filter Lanczos -resize "${size}x${size}" PNG32:"$png"
+}
+
+globe() {
+    w=$(stroke_for "$1")
+    echo "fill #2F80E8 stroke #0B3B85 stroke-width $w circle 50,50 50,$((5 + w / 2))
+          fill none stroke #FFFFFF stroke-width $w ellipse 50,50 17,$((43 - w / 2)) 0,360
+          line $((8 + w / 2)),50 $((92 - w / 2)),50"
+}
+
+busy() {
+    w=$(stroke_for "$1")
+    echo "fill #F5A11C stroke #8A4B00 stroke-width $w circle 50,50 50,$((5 + w / 2))
+          fill #FFFFFF stroke none polygon 29,22 71,22 50,50 71,78 29,78 50,50"
+}
+
+# The main window's icon: the globe with a green arrow rising from it, the address going out.
+upload_arrow() {
+    w=$(stroke_for "$1")
+    echo "fill #2DB84C stroke #0E5A1F stroke-width $((w * 2 / 3)) polygon 74,42 98,66 84,66 84,97 64,97 64,66 50,66"
+}
+
+make_icon() {
+    name=$1 kind=$2
+    for size in 16 32 48; do
+        case $kind in
+        globe) render "$size" "$work/$name-$size.png" "$(globe "$size")" ;;
+        busy) render "$size" "$work/$name-$size.png" "$(busy "$size")" ;;
+        main) render "$size" "$work/$name-$size.png" "$(globe "$size") $(upload_arrow "$size")" ;;
+        esac
+    done
+    "$convert" "$work/$name-16.png" "$work/$name-32.png" "$work/$name-48.png" "$out/$name.ico"
+}
+
+# A vertical banner: deep blue at the top fading to sky blue, with a column of rising address
+# dots. Written as an uncompressed 24-bit Windows bitmap, the form the resource compiler takes.
+make_banner() {
+    name=$1 width=$2 height=$3
+    dots=""
+    y=$((height - width))
+    while [ "$y" -gt "$width" ]; do
+        r=$((width / 6 + (y * width / 5) / height))
+        dots="$dots circle $((width / 2)),$y $((width / 2 + r)),$y"
+        y=$((y - width * 3 / 2))
+    done
+    "$convert" -size "${width}x${height}" gradient:'#0B3B85-#9CC8F5' \
+        -fill '#FFFFFFB0' -stroke none -draw "$dots" \
+        -alpha off -type TrueColor BMP3:"$out/$name.bmp"
+}
+
+make_icon tovra-main main
+make_icon tovra-tray globe
+make_icon tovra-tray-busy busy
+
+# Sizes in pixels of the statics that show them (16 by 187 and 16 by 62 dialog units in Tahoma 8).
+make_banner tovra-main-banner 24 304
+make_banner tovra-about-banner 24 101
