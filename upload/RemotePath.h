@@ -1,0 +1,26 @@
+#pragma once
+// Where on the server the page goes. The remote path the user types is one text (directory and file
+// name); the FTP session needs the two apart, and a path that names only a directory is completed
+// with the template's own file name.
+
+#include <string>
+#include <string_view>
+
+namespace tovra {
+
+struct RemotePath {
+    std::string directory; // up to and including the last '/'; empty when there is none
+    std::string fileName;  // everything after the last '/'
+};
+
+// "/htdocs/ip.html" -> "/htdocs/" and "ip.html"; "ip.html" -> "" and "ip.html"; "/" -> "/" and "".
+RemotePath SplitRemotePath(std::string_view remotePath);
+
+// The file name part of a local path: the text after its last '\' or '/'.
+std::string_view LocalFileName(std::string_view localPath);
+
+// A remote path that ends in '/' or '\' names a directory: the template's file name is appended.
+// Returns the name that was appended, empty when the path was used as it is.
+std::string CompleteRemotePath(std::string& remotePath, std::string_view templatePath);
+
+} // namespace tovra
