@@ -1,0 +1,79 @@
+#include "app/RegistryStore.h"
+
+#include "framework/FixedText.h"
+#include "framework/Win32Handles.h"
+
+#include <cstring>
+#include <string>
+
+namespace tovra {
+
+CRegistryStore::CRegistryStore() noexcept : company_(), product_(), keyPath_() {
+    BuildKeyPath();
+}
+
+void CRegistryStore::SetCompany(std::string_view company) noexcept {
+    CopyBounded(company_, company);
+    BuildKeyPath();
+}
+
+void CRegistryStore::SetProduct(std::string_view product) noexcept {
+    CopyBounded(product_, product);
+    BuildKeyPath();
+}
+
+std::string_view CRegistryStore::Company() const noexcept {
+    return FieldText(company_);
+}
+std::string_view CRegistryStore::Product() const noexcept {
+    return FieldText(product_);
+}
+std::string_view CRegistryStore::KeyPath() const noexcept {
+    return FieldText(keyPath_);
+}
+
+void CRegistryStore::BuildKeyPath() noexcept {
+    std::string path = "SOFTWARE";
+    for (std::string_view name : {Company(), Product()}) {
+        if (!name.empty()) {
+            path += '\\';
+            path += name;
+        }
+    }
+    CopyBounded(keyPath_, path);
+}
+
+bool CRegistryStore::WriteString(const char* name, std::string_view text) const {
+    UniqueRegKey key;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                          nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    // The byte count leaves out the terminator: the stored value is the bare text, as the values
+    // that earlier versions of the program wrote are.
+    const char* data = text.empty() ? "" : text.data();
+    return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                            static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+}
+
+bool CRegistryStore::ReadString(const char* name, char* buffer, std::uint32_t size) const {
+    if (size == 0)
+        return false;
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    // Read into scratch first: the caller's buffer changes only when the whole text fits.
+    std::string stored(size, '\0');
+    DWORD type = 0;
+    DWORD count = size;
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(stored.data()), &count) !=
+        ERROR_SUCCESS)
+        return false;
+    stored.resize(count);
+    const std::size_t length = std::strlen(stored.c_str());
+    if (length >= size)
+        return false;
+    CopyBounded(buffer, size, std::string_view(stored.data(), length));
+    return true;
+}
+
+} // namespace tovra

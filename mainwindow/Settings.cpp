@@ -1,0 +1,34 @@
+#include "mainwindow/Settings.h"
+
+#include <limits>
+
+namespace tovra {
+
+std::int32_t LeadingInteger(std::string_view text) noexcept {
+    std::size_t i = 0;
+    // The blanks atoi skips are those of isspace in the "C" locale.
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > kLimit)
+            magnitude = kLimit;
+    }
+    if (negative)
+        return static_cast<std::int32_t>(-magnitude);
+    return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max()
+                               : static_cast<std::int32_t>(magnitude);
+}
+
+bool DecodeFlag(std::string_view stored, bool whenEmpty) noexcept {
+    if (stored.empty())
+        return whenEmpty;
+    return LeadingInteger(stored) == 1;
+}
+
+} // namespace tovra

@@ -1,0 +1,76 @@
+#include "mainwindow/SettingsRegistry.h"
+
+#include "framework/FixedText.h"
+
+namespace tovra {
+namespace {
+
+// Flags are read through a small zeroed scratch so that a missing value reads as empty, whatever
+// the flag held before.
+bool ReadFlag(const CRegistryStore& store, const char* name, bool whenEmpty) {
+    char scratch[6] = {};
+    store.ReadString(name, scratch);
+    return DecodeFlag(FieldText(scratch), whenEmpty);
+}
+
+template <std::size_t N> void ReadText(const CRegistryStore& store, const char* name, char (&field)[N]) {
+    store.ReadString(name, field, N);
+}
+
+template <std::size_t N> void ApplyDefault(char (&field)[N], std::string_view fallback) {
+    if (field[0] == '\0')
+        CopyBounded(field, fallback);
+}
+
+template <std::size_t N> std::string_view Cut(const char (&field)[N], std::size_t longest) {
+    return FieldText(field).substr(0, longest);
+}
+
+} // namespace
+
+bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s) {
+    ReadText(store, "SiteAddress", s.SiteAddress);
+    ReadText(store, "SitePort", s.SitePort);
+    ApplyDefault(s.SitePort, Settings::kDefaultPort);
+    ReadText(store, "SiteUsername", s.SiteUsername);
+    ReadText(store, "SitePassword", s.SitePassword);
+    ReadText(store, "SiteRemotePath", s.SiteRemotePath);
+    s.SitePasvMode = ReadFlag(store, "SitePasvMode", true);
+    // Kept as stored, relative or not: resolving a relative name is the page generator's business,
+    // so the value stays portable with the program's folder.
+    ReadText(store, "LocalTemplateFile", s.LocalTemplateFile);
+    ApplyDefault(s.LocalTemplateFile, Settings::kDefaultTemplateFile);
+    ReadText(store, "ProxyUsername", s.ProxyUsername);
+    ReadText(store, "ProxyPassword", s.ProxyPassword);
+    ReadText(store, "PostFrequency", s.PostFrequency);
+    s.ForcePost = ReadFlag(store, "ForcePost", false);
+    s.GetWebAddress = ReadFlag(store, "GetWebAddress", false);
+    if (s.LastIP[0] != '\0')
+        return false;
+    ReadText(store, "LastIP", s.LastIP);
+    return true;
+}
+
+bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& s) {
+    constexpr std::size_t kText = Settings::kLongestSavedText;
+    bool allWritten = true;
+    auto write = [&](const char* name, std::string_view text) {
+        allWritten &= store.WriteString(name, text);
+    };
+    write("LastIP", FieldText(s.LastIP));
+    write("SiteAddress", Cut(s.SiteAddress, kText));
+    write("SitePort", Cut(s.SitePort, Settings::kLongestSavedPort));
+    write("SiteUsername", Cut(s.SiteUsername, kText));
+    write("SitePassword", Cut(s.SitePassword, kText));
+    write("SiteRemotePath", Cut(s.SiteRemotePath, kText));
+    write("SitePasvMode", EncodeFlag(s.SitePasvMode));
+    write("LocalTemplateFile", Cut(s.LocalTemplateFile, kText));
+    write("ProxyUsername", Cut(s.ProxyUsername, kText));
+    write("ProxyPassword", Cut(s.ProxyPassword, kText));
+    write("PostFrequency", FieldText(s.PostFrequency));
+    write("ForcePost", EncodeFlag(s.ForcePost));
+    write("GetWebAddress", EncodeFlag(s.GetWebAddress));
+    return allWritten;
+}
+
+} // namespace tovra

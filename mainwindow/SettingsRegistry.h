@@ -1,0 +1,25 @@
+#pragma once
+// Moves the settings between their fields and the registry values of the same names. The move
+// between the fields and the page controls is the main window's; it joins the two.
+//
+// The store must already be named (kCompanyName, kProductName): these functions only read and
+// write values under whatever key it names.
+
+#include "app/RegistryStore.h"
+#include "mainwindow/Settings.h"
+
+namespace tovra {
+
+// Reads every value into its field. A text value that is missing, or too long for its field,
+// leaves the field as it was; an empty port becomes "21" and an empty template file "Tovra.html";
+// the flags come from their stored texts alone (missing: passive on, force and web off).
+// LastIP is read only when the field is empty, so that an address detected during this run is not
+// replaced by an older stored one. Returns true when it did read LastIP, so that the caller can
+// show the address.
+bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& settings);
+
+// Writes all thirteen values, in the order earlier versions wrote them, texts cut to the lengths a
+// save may store. A failed write does not stop the others; returns false if any failed.
+bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& settings);
+
+} // namespace tovra
