@@ -1,0 +1,102 @@
+#include "tests/support/EchoProxyServer.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace tovra::test {
+
+namespace {
+
+bool ReadVariable(const char* name, std::string& value) {
+    char buffer[1024];
+    const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer)
+        return false;
+    value.assign(buffer, length);
+    return true;
+}
+
+// Both the Win32 block and the C runtime's copy: Wine's WinINet reads the variable through the
+// C runtime, which keeps its own copy of the environment.
+void WriteVariable(const char* name, const std::string* value) {
+    SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+    const std::string assignment = std::string(name) + "=" + (value ? *value : std::string());
+    _putenv(assignment.c_str());
+}
+
+} // namespace
+
+EchoProxyServer::EchoProxyServer() : process_(std::make_unique<TestServerProcess>("echo")) {
+    const auto& words = process_->ReadyWords();
+    if (words.size() != 1)
+        throw std::runtime_error("unexpected READY line from the echo test server");
+    port_ = static_cast<unsigned short>(std::stoi(words[0]));
+}
+
+EchoProxyServer::~EchoProxyServer() {
+    Stop();
+}
+
+void EchoProxyServer::UseAsProxyForThisProcess() {
+    if (!environmentSet_) {
+        hadHttpProxy_ = ReadVariable("http_proxy", savedHttpProxy_);
+        hadNoProxy_ = ReadVariable("no_proxy", savedNoProxy_);
+        environmentSet_ = true;
+    }
+    const std::string proxy = "127.0.0.1:" + std::to_string(port_);
+    WriteVariable("http_proxy", &proxy);
+    WriteVariable("no_proxy", nullptr);
+}
+
+void EchoProxyServer::SetNoProxy(const std::string& hosts) {
+    WriteVariable("no_proxy", &hosts);
+}
+
+void EchoProxyServer::RestoreEnvironment() {
+    if (!environmentSet_)
+        return;
+    WriteVariable("http_proxy", hadHttpProxy_ ? &savedHttpProxy_ : nullptr);
+    WriteVariable("no_proxy", hadNoProxy_ ? &savedNoProxy_ : nullptr);
+    environmentSet_ = false;
+}
+
+void EchoProxyServer::Answer(const std::string& host, int status, const std::string& body) {
+    process_->Command("SITE " + host + " ANSWER " + std::to_string(status) + " " + ToHex(body));
+}
+
+void EchoProxyServer::Hang(const std::string& host) {
+    process_->Command("SITE " + host + " HANG");
+}
+
+void EchoProxyServer::HangAfterHeaders(const std::string& host, const std::string& body) {
+    process_->Command("SITE " + host + " HANGBODY " + ToHex(body));
+}
+
+void EchoProxyServer::Drop(const std::string& host) {
+    process_->Command("SITE " + host + " DROP");
+}
+
+std::vector<EchoRequest> EchoProxyServer::Requests() {
+    std::vector<std::string> lines;
+    process_->Command("REQUESTS", &lines);
+    std::vector<EchoRequest> requests;
+    for (const auto& line : lines) {
+        const auto first = line.find(' ');
+        const auto second = line.find(' ', first + 1);
+        if (first == std::string::npos || second == std::string::npos)
+            throw std::runtime_error("malformed request record from the echo test server");
+        requests.push_back({FromHex(line.substr(0, first)),
+                            FromHex(line.substr(first + 1, second - first - 1)),
+                            FromHex(line.substr(second + 1))});
+    }
+    return requests;
+}
+
+void EchoProxyServer::Stop() {
+    RestoreEnvironment();
+    process_->Stop();
+}
+
+} // namespace tovra::test

@@ -1,0 +1,253 @@
+#!/usr/bin/python3
+"""Loopback servers for the Windows test programs, started by them through Wine.
+
+    test_servers.py ftp  CONTROL_PORT [USER PASSWORD]
+    test_servers.py echo CONTROL_PORT
+
+The test program listens on CONTROL_PORT (127.0.0.1) and this process connects back to it. The
+first line it sends is "READY <port> [<hex of the FTP home>]". Then it answers one line to each
+command line it reads: "OK ...", or "ERR <why>". When the control connection ends (the test closed
+it, finished or crashed), the server stops and its temporary home is removed, so no server outlives
+the program that started it.
+
+Texts that may hold blanks travel as hex.
+
+FTP commands:
+    FAULT <none|login|cwd|stor|drop|hang|hang_cwd|hang_stor>
+        login: every login is refused; cwd: every directory change is refused; stor: every store
+        is refused; drop: the control and data connections are closed when the first bytes of a
+        store arrive; hang: new connections are accepted and never answered; hang_cwd, hang_stor:
+        that command is never answered.
+
+Echo (HTTP proxy) commands:
+    SITE <host> ANSWER <status> <hex body>   answer with that status and body
+    SITE <host> HANG                         accept the request and never answer
+    SITE <host> HANGBODY <hex body>          send the headers and part of the body, then nothing
+    SITE <host> DROP                         close the connection without an answer
+    REQUESTS                                 "OK <n>" then n lines "<hex request line> <hex Host>
+                                             <hex User-Agent>", oldest first
+A host that was never configured is answered with 502 and an empty body, as a proxy does for a
+name it cannot reach.
+"""
+
+import http.server
+import logging
+import os
+import shutil
+import socket
+import sys
+import tempfile
+import threading
+
+
+def hex_text(text):
+    return text.encode("utf-8", "replace").hex() or "-"
+
+
+def unhex(text):
+    return b"" if text == "-" else bytes.fromhex(text)
+
+
+class Control:
+    """The line channel to the test program; the server ends with it."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=30)
+        self.sock.settimeout(None)
+        self.reader = self.sock.makefile("r", encoding="ascii", newline="\n")
+
+    def send(self, line):
+        self.sock.sendall((line + "\n").encode("ascii"))
+
+    def serve(self, handle_command, on_end):
+        try:
+            for line in self.reader:
+                words = line.split()
+                if not words:
+                    continue
+                try:
+                    self.send(handle_command(words))
+                except Exception as error:  # a bad command must not end the server
+                    self.send("ERR " + hex_text(repr(error)))
+        finally:
+            on_end()
+
+
+def run_ftp(control, user, password):
+    from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    state = {"fault": "none"}
+    home = tempfile.mkdtemp(prefix="tovra-ftp-")
+
+    class Authorizer(DummyAuthorizer):
+        def validate_authentication(self, username, pw, handler):
+            if state["fault"] == "login":
+                raise AuthenticationFailed("Login refused by the test.")
+            super().validate_authentication(username, pw, handler)
+
+    class DroppingDTP(DTPHandler):
+        def handle_read(self):
+            if state["fault"] == "drop":
+                self.cmd_channel.close()
+                return
+            super().handle_read()
+
+    class Handler(FTPHandler):
+        dtp_handler = DroppingDTP
+        auth_failed_timeout = 0
+        hanging = False
+
+        def handle(self):
+            if state["fault"] == "hang":
+                self.hanging = True
+                return
+            super().handle()
+
+        def found_terminator(self):
+            if self.hanging:
+                self._in_buffer = []
+                self._in_buffer_len = 0
+                return
+            super().found_terminator()
+
+        def ftp_CWD(self, path):
+            if state["fault"] == "hang_cwd":
+                return
+            if state["fault"] == "cwd":
+                self.respond("550 Directory change refused by the test.")
+                return
+            return super().ftp_CWD(path)
+
+        def ftp_STOR(self, file, mode="w"):
+            if state["fault"] == "hang_stor":
+                return
+            if state["fault"] == "stor":
+                self.respond("553 Store refused by the test.")
+                return
+            return super().ftp_STOR(file, mode)
+
+    authorizer = Authorizer()
+    authorizer.add_user(user, password, home, perm="elradfmwMT")
+    Handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    port = server.socket.getsockname()[1]
+
+    def command(words):
+        if words[0] == "FAULT" and len(words) == 2:
+            state["fault"] = words[1]
+            return "OK"
+        return "ERR unknown"
+
+    def end():
+        shutil.rmtree(home, ignore_errors=True)
+        os._exit(0)
+
+    threading.Thread(target=control.serve, args=(command, end), daemon=True).start()
+    control.send("READY %d %s" % (port, hex_text(home)))
+    try:
+        server.serve_forever(handle_exit=False)
+    finally:
+        end()
+
+
+def run_echo(control):
+    sites = {}
+    requests = []
+    lock = threading.Lock()
+    released = threading.Event()  # set when the server ends, to free hanging handlers
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+
+        def log_message(self, *args):
+            pass
+
+        def do_GET(self):
+            host = (self.headers.get("Host") or "").split(":")[0].lower()
+            with lock:
+                requests.append((self.requestline, self.headers.get("Host") or "",
+                                 self.headers.get("User-Agent") or ""))
+                behaviour = sites.get(host, ("ANSWER", 502, b""))
+            kind = behaviour[0]
+            if kind == "HANG":
+                released.wait()
+                self.close_connection = True
+                return
+            if kind == "DROP":
+                self.close_connection = True
+                self.connection.shutdown(socket.SHUT_RDWR)
+                return
+            if kind == "HANGBODY":
+                body = behaviour[1]
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(body) + 1000))
+                self.end_headers()
+                self.wfile.write(body)
+                self.wfile.flush()
+                released.wait()
+                self.close_connection = True
+                return
+            status, body = behaviour[1], behaviour[2]
+            self.send_response(status)
+            self.send_header("Content-Type", "text/plain")
+            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Cache-Control", "no-cache")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+            self.close_connection = True
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    port = server.server_address[1]
+
+    def command(words):
+        if words[0] == "SITE" and len(words) >= 3:
+            host, kind = words[1].lower(), words[2]
+            with lock:
+                if kind == "ANSWER" and len(words) == 5:
+                    sites[host] = ("ANSWER", int(words[3]), unhex(words[4]))
+                elif kind == "HANGBODY" and len(words) == 4:
+                    sites[host] = ("HANGBODY", unhex(words[3]))
+                elif kind in ("HANG", "DROP") and len(words) == 3:
+                    sites[host] = (kind,)
+                else:
+                    return "ERR bad-site"
+            return "OK"
+        if words[0] == "REQUESTS":
+            with lock:
+                lines = ["%s %s %s" % tuple(hex_text(field) for field in r) for r in requests]
+            return "\n".join(["OK %d" % len(lines)] + lines)
+        return "ERR unknown"
+
+    def end():
+        released.set()
+        os._exit(0)
+
+    threading.Thread(target=control.serve, args=(command, end), daemon=True).start()
+    control.send("READY %d" % port)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        end()
+
+
+def main():
+    logging.basicConfig(level=logging.ERROR)
+    kind, control_port = sys.argv[1], int(sys.argv[2])
+    control = Control(control_port)
+    if kind == "ftp":
+        user = sys.argv[3] if len(sys.argv) > 3 else "tovra"
+        password = sys.argv[4] if len(sys.argv) > 4 else "secret"
+        run_ftp(control, user, password)
+    elif kind == "echo":
+        run_echo(control)
+    else:
+        sys.exit("unknown server kind " + kind)
+
+
+if __name__ == "__main__":
+    main()
