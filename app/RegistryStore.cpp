@@ -48,11 +48,14 @@ bool CRegistryStore::WriteString(const char* name, std::string_view text) const 
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                           nullptr, key.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    // The byte count leaves out the terminator: the stored value is the bare text, as the values
-    // that earlier versions of the program wrote are.
-    const char* data = text.empty() ? "" : text.data();
-    return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                            static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
+    // NT counts the terminator itself when the byte after a non-empty text is zero ("if user forgot
+    // to count terminating null, add it"), and so reads one byte past a text that ends its buffer.
+    // Counting it ourselves, from a terminated copy, stores the same value and reads only our own
+    // bytes. An empty text stays a value of zero bytes, as NT stores it.
+    const std::string terminated(text);
+    const DWORD count = terminated.empty() ? 0 : static_cast<DWORD>(terminated.size() + 1);
+    return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(terminated.c_str()),
+                            count) == ERROR_SUCCESS;
 }
 
 bool CRegistryStore::ReadString(const char* name, char* buffer, std::uint32_t size) const {

@@ -16,8 +16,9 @@ inline constexpr char kProductName[] = "Tovra";
 class CRegistryStore {
 public:
     static constexpr std::uint32_t kNameCapacity = 256; // 255 characters and the terminator
-    // "SOFTWARE", two separators and two names of 255 characters always fit: a long pair of names
-    // never yields a truncated path, which would read and write some other key.
+    // "SOFTWARE", two separators and two names of 255 characters always fit, so a long pair of
+    // names is never cut into the path of some other key. The platform refuses paths beyond 259
+    // characters: with such names the operations fail rather than touch the wrong key.
     static constexpr std::uint32_t kKeyPathCapacity = 8 + 1 + 255 + 1 + 255 + 1;
 
     CRegistryStore() noexcept;
@@ -31,8 +32,9 @@ public:
     // "SOFTWARE", then "\company" and "\product" for each name that is not empty.
     std::string_view KeyPath() const noexcept;
 
-    // Stores `text` as REG_SZ, without a terminator, creating missing keys on the path. False when
-    // the key cannot be created or the value cannot be set.
+    // Stores `text` as REG_SZ (terminated, as NT stores texts; an empty text as zero bytes),
+    // creating missing keys on the path. False when the key cannot be created or the value cannot
+    // be set, for example when the key path is longer than the platform's 259 characters.
     bool WriteString(const char* name, std::string_view text) const;
 
     // Copies the stored text into `buffer` (of `size` bytes), zero-fills the rest and returns true.
