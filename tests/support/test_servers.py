@@ -94,6 +94,8 @@ def run_ftp(control, user, password):
                 return
             super().handle_read()
 
+        handle_read_event = handle_read  # the base class binds the event to its own handle_read
+
     class Handler(FTPHandler):
         dtp_handler = DroppingDTP
         auth_failed_timeout = 0

@@ -1,0 +1,47 @@
+#pragma once
+// An FTP connection, logged in: InternetConnectA with INTERNET_SERVICE_FTP, then the directory
+// change and the store. Every operation is a blocking step bounded as InternetSession describes
+// and throws InternetError on failure; the error carries the server's reply where there is one
+// ("530 Login incorrect.", "550 No such directory.").
+//
+//     InternetSession session("Tovra");
+//     session.SetStatusHandler(...);
+//     session.SetStopEvent(stop);
+//     session.SetStepTimeout(std::chrono::seconds(30));
+//     FtpConnection ftp(session, "ftp.example.org", "user", "password", 21, true);
+//     ftp.SetCurrentDirectory("/htdocs/");
+//     ftp.PutFile("C:\\...\\Tovra.tmp", "ip.html");      // ASCII by default
+
+#include "framework/InternetSession.h"
+
+#include <memory>
+#include <string>
+
+namespace tovra {
+
+class FtpConnection {
+public:
+    // Connects and logs in; passive selects INTERNET_FLAG_PASSIVE. Throws InternetError.
+    FtpConnection(InternetSession& session, const std::string& server, const std::string& user,
+                  const std::string& password, INTERNET_PORT port = INTERNET_DEFAULT_FTP_PORT,
+                  bool passive = true);
+    ~FtpConnection();
+    FtpConnection(FtpConnection&& other) noexcept;
+    FtpConnection& operator=(FtpConnection&& other) noexcept;
+    FtpConnection(const FtpConnection&) = delete;
+    FtpConnection& operator=(const FtpConnection&) = delete;
+
+    void SetCurrentDirectory(const std::string& directory);
+
+    // Stores the local file under remoteName in the current directory.
+    void PutFile(const std::string& localPath, const std::string& remoteName,
+                 DWORD transferType = FTP_TRANSFER_TYPE_ASCII);
+
+    void Close() noexcept;
+
+private:
+    std::shared_ptr<InternetSessionState> state_;
+    HINTERNET handle_ = nullptr;
+};
+
+} // namespace tovra

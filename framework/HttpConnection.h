@@ -1,0 +1,31 @@
+#pragma once
+// An HTTP connection to one host (InternetConnectA with INTERNET_SERVICE_HTTP). Opening it does
+// not touch the network; the request does. Requests are HttpRequest objects opened on it.
+
+#include "framework/InternetSession.h"
+
+#include <memory>
+#include <string>
+
+namespace tovra {
+
+class HttpConnection {
+public:
+    // Throws InternetError. port INTERNET_INVALID_PORT_NUMBER is the default HTTP port, 80.
+    HttpConnection(InternetSession& session, const std::string& host,
+                   INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER);
+    ~HttpConnection();
+    HttpConnection(HttpConnection&& other) noexcept;
+    HttpConnection& operator=(HttpConnection&& other) noexcept;
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+
+    void Close() noexcept;
+
+private:
+    friend class HttpRequest;
+    std::shared_ptr<InternetSessionState> state_;
+    HINTERNET handle_ = nullptr;
+};
+
+} // namespace tovra

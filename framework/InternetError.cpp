@@ -1,0 +1,88 @@
+#include "framework/InternetError.h"
+
+#include <wininet.h>
+
+#include <vector>
+
+namespace tovra {
+
+namespace {
+
+// WinINet's and servers' texts end in CR LF and may span several lines; the log wants one line.
+std::string OneLine(const char* text, std::size_t length) {
+    std::string line;
+    bool pendingBlank = false;
+    for (std::size_t i = 0; i < length && text[i] != '\0'; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            pendingBlank = !line.empty();
+            continue;
+        }
+        if (pendingBlank && c != ' ')
+            line.push_back(' ');
+        pendingBlank = false;
+        line.push_back(c);
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+bool IsFailureReply(const std::string& reply) {
+    return !reply.empty() && (reply[0] == '4' || reply[0] == '5');
+}
+
+std::string Summary(DWORD code, const std::string& text) {
+    return text.empty() ? "WinINet error " + std::to_string(code) : text;
+}
+
+} // namespace
+
+InternetError::InternetError(DWORD code, std::string text)
+    : std::runtime_error(Summary(code, text)), code_(code), text_(std::move(text)) {}
+
+std::string InternetError::MessageText(DWORD code) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        GetModuleHandleA("wininet.dll"), code, 0,
+                                        reinterpret_cast<char*>(&buffer), 0, nullptr);
+    if (length == 0 || buffer == nullptr)
+        return {};
+    std::string text = OneLine(buffer, length);
+    LocalFree(buffer);
+    return text;
+}
+
+std::string InternetError::LastResponseText() {
+    std::vector<char> buffer(512);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD error = 0;
+        DWORD length = static_cast<DWORD>(buffer.size());
+        if (InternetGetLastResponseInfoA(&error, buffer.data(), &length))
+            return OneLine(buffer.data(), length < buffer.size() ? length : buffer.size());
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return {};
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
+InternetError InternetError::FromLastError() {
+    const DWORD code = GetLastError();
+    const std::string reply = LastResponseText();
+    if (code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty())
+        return InternetError(code, reply);
+    std::string text = MessageText(code);
+    // A stale progress reply ("150 Opening data connection") would explain nothing.
+    if (text.empty() && IsFailureReply(reply))
+        text = reply;
+    return InternetError(code, std::move(text));
+}
+
+InternetError InternetError::FromCode(DWORD code, const char* fallbackText) {
+    std::string text = MessageText(code);
+    return InternetError(code, text.empty() ? std::string(fallbackText) : std::move(text));
+}
+
+} // namespace tovra

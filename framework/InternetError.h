@@ -1,0 +1,44 @@
+#pragma once
+// The failure of a WinINet operation: its error code and one line of text to show the user.
+//
+// The text is, in this order of preference: for ERROR_INTERNET_EXTENDED_ERROR the server's
+// last reply; wininet.dll's message for the code (the system's for the socket errors WinINet
+// sometimes passes on); the server's last reply when it reports a failure (a 4xx or 5xx reply).
+// Wine's wininet.dll has no message for several codes (12003, 12013 to 12015, 12031, 12110,
+// 12111), so there the server's reply often is the only text. When there is none, Text() is
+// empty and HasText() false: callers tell "no text" from a text that way, never by what().
+// Line breaks inside a multi-line text become single blanks; none is left at the end.
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace tovra {
+
+class InternetError : public std::runtime_error {
+public:
+    InternetError(DWORD code, std::string text);
+
+    // The calling thread's last error and the server's last reply on that thread. WinINet keeps
+    // both per thread, so this must run on the thread whose call failed, before any other call.
+    static InternetError FromLastError();
+    // An error we raise ourselves (a deadline, a stop), with wininet.dll's text for the code or,
+    // when it has none, `fallbackText`.
+    static InternetError FromCode(DWORD code, const char* fallbackText);
+
+    DWORD Code() const noexcept { return code_; }
+    const std::string& Text() const noexcept { return text_; }
+    bool HasText() const noexcept { return !text_.empty(); }
+
+    // The text WinINet (or the system) has for `code`, as one line; empty when there is none.
+    static std::string MessageText(DWORD code);
+    // The calling thread's last server reply, as one line; empty when there is none.
+    static std::string LastResponseText();
+
+private:
+    DWORD code_;
+    std::string text_;
+};
+
+} // namespace tovra

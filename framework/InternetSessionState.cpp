@@ -1,0 +1,323 @@
+#include "framework/InternetSessionState.h"
+
+#include "framework/Win32Handles.h"
+
+#include <algorithm>
+#include <map>
+#include <thread>
+
+namespace tovra {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Notifications carry only the context, so a context names a session. Sessions are found through
+// weak references: a notification for a session that is gone finds nothing.
+struct Registry {
+    std::mutex mutex;
+    std::map<DWORD_PTR, std::weak_ptr<InternetSessionState>> sessions;
+    DWORD_PTR nextContext = 1;
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
+}
+
+// Between a helper thread that runs a step and the caller waiting for it. The helper writes
+// only here; once the caller has walked away (`abandoned`), nothing it writes goes further.
+struct StepChannel {
+    struct Notification {
+        DWORD status;
+        std::vector<char> info;
+        DWORD length;
+    };
+
+    std::mutex mutex;
+    bool abandoned = false;
+    std::optional<InternetSessionState::StepResult> result;
+    std::vector<Notification> notifications;
+    UniqueKernelHandle wake{CreateEventA(nullptr, FALSE, FALSE, nullptr)}; // auto-reset
+};
+
+// Set on a helper thread while it runs its step: WinINet calls back on the thread of the call.
+thread_local StepChannel* t_channel = nullptr;
+
+InternetError Cancelled() {
+    return InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
+}
+
+InternetError TimedOut() {
+    return InternetError::FromCode(ERROR_INTERNET_TIMEOUT, "The operation timed out.");
+}
+
+} // namespace
+
+InternetSessionState::InternetSessionState()
+    : context_([] {
+          Registry& registry = TheRegistry();
+          std::lock_guard lock(registry.mutex);
+          return registry.nextContext++;
+      }()) {}
+
+std::shared_ptr<InternetSessionState> InternetSessionState::Create() {
+    std::shared_ptr<InternetSessionState> state(new InternetSessionState());
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.sessions[state->context_] = state;
+    return state;
+}
+
+InternetSessionState::~InternetSessionState() {
+    CloseAll();
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.sessions.erase(context_);
+}
+
+bool InternetSessionState::Adopt(HINTERNET handle) {
+    std::lock_guard lock(mutex_);
+    if (aborted_)
+        return false;
+    handles_.push_back(handle);
+    return true;
+}
+
+void InternetSessionState::Close(HINTERNET handle) noexcept {
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = std::find(handles_.begin(), handles_.end(), handle);
+        if (found == handles_.end())
+            return;
+        handles_.erase(found);
+    }
+    // Outside the lock: the close raises notifications, whose handler may take its time.
+    InternetCloseHandle(handle);
+}
+
+bool InternetSessionState::Owns(HINTERNET handle) const {
+    std::lock_guard lock(mutex_);
+    return handle != nullptr && std::find(handles_.begin(), handles_.end(), handle) != handles_.end();
+}
+
+void InternetSessionState::CloseList(std::vector<HINTERNET> handles) noexcept {
+    for (auto it = handles.rbegin(); it != handles.rend(); ++it)
+        InternetCloseHandle(*it);
+}
+
+void InternetSessionState::CloseAll() noexcept {
+    std::vector<HINTERNET> handles;
+    {
+        std::lock_guard lock(mutex_);
+        handles.swap(handles_);
+    }
+    CloseList(std::move(handles));
+}
+
+void InternetSessionState::Abort() noexcept {
+    std::vector<HINTERNET> handles;
+    {
+        std::lock_guard lock(mutex_);
+        aborted_ = true;
+        handles.swap(handles_);
+    }
+    CloseList(std::move(handles));
+}
+
+HINTERNET InternetSessionState::SessionHandle() const noexcept {
+    std::lock_guard lock(mutex_);
+    return handles_.empty() ? nullptr : handles_.front();
+}
+
+void InternetSessionState::SetHandler(StatusHandler handler) {
+    std::lock_guard lock(mutex_);
+    handler_ = std::move(handler);
+}
+
+void InternetSessionState::SetStopEvent(HANDLE stopEvent) {
+    std::lock_guard lock(mutex_);
+    stopEvent_ = stopEvent;
+}
+
+void InternetSessionState::SetStepTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard lock(mutex_);
+    stepTimeout_ = timeout;
+}
+
+void InternetSessionState::SetDeadline(Clock::time_point deadline) {
+    std::lock_guard lock(mutex_);
+    deadline_ = deadline;
+}
+
+bool InternetSessionState::Bounded() const {
+    std::lock_guard lock(mutex_);
+    return stopEvent_ != nullptr || stepTimeout_.count() > 0 || deadline_.has_value();
+}
+
+DWORD InternetSessionState::StepBudgetMs() const {
+    std::lock_guard lock(mutex_);
+    std::optional<long long> budget;
+    if (stepTimeout_.count() > 0)
+        budget = stepTimeout_.count();
+    if (deadline_) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
+        budget = std::max(0LL, budget ? std::min(*budget, left) : left);
+    }
+    if (!budget)
+        return INFINITE;
+    return static_cast<DWORD>(std::min<long long>(*budget, INFINITE - 1));
+}
+
+void InternetSessionState::Deliver(DWORD status, const void* info, DWORD length) {
+    if (aborted_)
+        return;
+    StatusHandler handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = handler_;
+    }
+    if (!handler)
+        return;
+    try {
+        handler(status, info, length);
+    } catch (...) {
+        // A notification is news, not a result: a failing handler must not break the transfer.
+    }
+}
+
+void CALLBACK InternetSessionState::StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                                                   DWORD length) {
+    try {
+        if (StepChannel* channel = t_channel) {
+            // On a helper thread: hand the notification to the waiting caller, who delivers it on
+            // its own thread; a caller that has walked away gets nothing more.
+            StepChannel::Notification notification{status, {}, length};
+            if (info != nullptr && length > 0) {
+                const auto* bytes = static_cast<const char*>(info);
+                notification.info.assign(bytes, bytes + length);
+            }
+            notification.info.push_back('\0'); // host names arrive without a terminator at times
+            std::lock_guard lock(channel->mutex);
+            if (channel->abandoned)
+                return;
+            channel->notifications.push_back(std::move(notification));
+            SetEvent(channel->wake.get());
+            return;
+        }
+        std::shared_ptr<InternetSessionState> state;
+        {
+            Registry& registry = TheRegistry();
+            std::lock_guard lock(registry.mutex);
+            const auto found = registry.sessions.find(context);
+            if (found != registry.sessions.end())
+                state = found->second.lock();
+        }
+        if (state)
+            state->Deliver(status, info, length);
+    } catch (...) {
+        // Nothing may unwind into WinINet.
+    }
+}
+
+InternetSessionState::StepResult InternetSessionState::Run(Step step) {
+    if (aborted_)
+        throw Cancelled();
+    if (!Bounded()) {
+        StepResult result = step();
+        if (!result.ok)
+            throw result.error ? *result.error : InternetError(ERROR_INTERNET_INTERNAL_ERROR, {});
+        return result;
+    }
+
+    const DWORD budget = StepBudgetMs();
+    HANDLE stop;
+    {
+        std::lock_guard lock(mutex_);
+        stop = stopEvent_;
+    }
+    if (budget == 0) {
+        Abort();
+        throw TimedOut();
+    }
+    const auto end =
+        budget == INFINITE ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(budget);
+
+    auto channel = std::make_shared<StepChannel>();
+    if (!channel->wake)
+        throw InternetError(GetLastError(), "Cannot create an event.");
+    // The helper owns a share of the channel and of nothing else of ours: when the caller walks
+    // away, it may run on in WinINet for as long as WinINet keeps it, harming no one.
+    std::thread([channel, step = std::move(step)] {
+        t_channel = channel.get();
+        StepResult result;
+        try {
+            result = step();
+        } catch (...) {
+            result = StepResult{false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
+        }
+        t_channel = nullptr;
+        std::lock_guard lock(channel->mutex);
+        if (!channel->abandoned) {
+            channel->result = std::move(result);
+            SetEvent(channel->wake.get());
+        }
+    }).detach();
+
+    const auto walkAway = [&](InternetError error) -> InternetError {
+        {
+            std::lock_guard lock(channel->mutex);
+            channel->abandoned = true;
+            channel->notifications.clear();
+        }
+        Abort();
+        return error;
+    };
+
+    for (;;) {
+        std::vector<StepChannel::Notification> notifications;
+        std::optional<StepResult> result;
+        {
+            std::lock_guard lock(channel->mutex);
+            notifications.swap(channel->notifications);
+            result.swap(channel->result);
+        }
+        for (const auto& n : notifications)
+            Deliver(n.status, n.info.data(), n.length);
+        if (result) {
+            if (!result->ok)
+                throw result->error ? *result->error : InternetError(ERROR_INTERNET_INTERNAL_ERROR, {});
+            return std::move(*result);
+        }
+
+        const HANDLE handles[2] = {channel->wake.get(), stop};
+        const DWORD count = stop ? 2 : 1;
+        DWORD wait = INFINITE;
+        if (end != Clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            wait = static_cast<DWORD>(std::max(0LL, static_cast<long long>(left)));
+        }
+        // Sent messages are let through so that a window thread waiting here cannot deadlock a
+        // thread that sends to it.
+        const DWORD woke = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            continue;
+        if (stop && woke == WAIT_OBJECT_0 + 1)
+            throw walkAway(Cancelled());
+        if (woke == WAIT_OBJECT_0 + count) {
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); // dispatches the sent messages
+            continue;
+        }
+        if (woke == WAIT_TIMEOUT) {
+            std::lock_guard lock(channel->mutex);
+            if (channel->result || !channel->notifications.empty())
+                continue; // finished just in time
+        }
+        if (woke == WAIT_TIMEOUT)
+            throw walkAway(TimedOut());
+        throw walkAway(InternetError(GetLastError(), "Cannot wait for the network."));
+    }
+}
+
+} // namespace tovra
