@@ -1,0 +1,81 @@
+#include "upload/TemplateExpander.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tovra {
+namespace {
+
+// Monday, 7 December 2026, 21:05:07.
+LocalDateTime Evening() {
+    LocalDateTime t;
+    t.year = 2026;
+    t.month = 12;
+    t.day = 7;
+    t.dayOfWeek = 1;
+    t.hour = 21;
+    t.minute = 5;
+    t.second = 7;
+    return t;
+}
+
+std::string Expand(std::string page, std::string_view address = "203.0.113.7") {
+    ExpandTemplate(page, address, Evening());
+    return page;
+}
+
+TEST(TemplateExpander, FillsAddressTimeAndDate) {
+    EXPECT_EQ(Expand("IP <ipaddress> at <time> on <date>"),
+              "IP 203.0.113.7 at 09:05:07 PM on Monday, 07 December, 2026");
+    EXPECT_EQ(
+        Expand("<IPAddress>|<IPaddress>|<IpAddress>|<ipAddress>|<ipaddress>|<Time>|<Date>"),
+        "203.0.113.7|203.0.113.7|203.0.113.7|203.0.113.7|203.0.113.7|09:05:07 PM|Monday, 07 December, 2026");
+}
+
+TEST(TemplateExpander, MatchesOnlyTheExactSpellings) {
+    const std::string untouched =
+        "<IPADDRESS> <Ipaddress> < ipaddress> <ipaddress <TIME> <DATE> <Time > ipaddress";
+    EXPECT_EQ(Expand(untouched), untouched);
+}
+
+TEST(TemplateExpander, ReplacesEveryOccurrenceWithTheSameTexts) {
+    EXPECT_EQ(Expand("<IPAddress><IPAddress>"), "203.0.113.7203.0.113.7");
+    EXPECT_EQ(Expand("<time>,<Time>,<time>;<date>,<Date>"),
+              "09:05:07 PM,09:05:07 PM,09:05:07 PM;Monday, 07 December, 2026,Monday, 07 December, 2026");
+}
+
+TEST(TemplateExpander, EmptyAddressRemovesTheAddressPlaceholders) {
+    EXPECT_EQ(Expand("[<IPAddress><ipaddress>]", ""), "[]");
+    EXPECT_EQ(Expand("", ""), "");
+}
+
+TEST(TemplateExpander, PlaceholdersAreReplacedOneKindAfterAnother) {
+    // Each kind is replaced over the whole page in turn, so a placeholder that only appears once
+    // an earlier kind is gone is replaced too, and an address that looks like a placeholder is not
+    // mistaken for the template's own text in its own pass.
+    EXPECT_EQ(Expand("<<ipaddress>Time>", ""), "09:05:07 PM");
+    EXPECT_EQ(Expand("<IPAddress>", "<IPAddress>"), "<IPAddress>");
+}
+
+TEST(TemplateExpander, ChunksAreTakenUpToTheirFirstZeroByte) {
+    std::string page;
+    const char first[] = {'a', 'b', '\0', 'c'};
+    const char second[] = {'d', 'e'};
+    AppendChunkText(page, first, sizeof first);
+    AppendChunkText(page, second, sizeof second);
+    EXPECT_EQ(page, "abde");
+}
+
+TEST(TemplateExpander, LargePagesKeepEverythingAroundThePlaceholders) {
+    std::string page;
+    std::string expected;
+    for (int i = 0; i < 2000; ++i) {
+        page += "line " + std::to_string(i) + " <IPAddress>\r\n";
+        expected += "line " + std::to_string(i) + " 1.2.3.4\r\n";
+    }
+    EXPECT_EQ(Expand(page, "1.2.3.4"), expected);
+}
+
+} // namespace
+} // namespace tovra
