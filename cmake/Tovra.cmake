@@ -102,6 +102,7 @@ function(tovra_fuzzer name)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -seed=1)
+    # Crash artifacts go to the build folder, never into the working tree.
+    add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -seed=1 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/)
     set_tests_properties(${name} PROPERTIES LABELS "host;fuzz" TIMEOUT 120)
 endfunction()
