@@ -1,23 +1,24 @@
 #pragma once
 // What the address checker reaches outside itself: the log, the result, the Advanced page's site
-// list and the tray picture. The main window implements it.
+// list and the tray picture. The main window provides it.
 //
 // Threads: every call comes on the checker's own thread, one at a time, and the checker waits
-// for each to return before it goes on. An implementation that touches windows must carry the
-// call to their thread itself (UiInvoker). After CIpAddressChecker::Stop has returned, no call
-// comes any more.
+// for each to return before it goes on. An implementation that touches windows carries the call
+// to their thread itself (UiInvoker).
+// Lifetime: the checker co-owns its owner (std::shared_ptr), so even a checker thread that outlives
+// a timed-out stop never reaches freed memory; it makes no call at all once its stop is requested.
+// An implementation that forwards to a window must still refuse calls once that window is closing
+// (a closed UiInvoker does), because a call may already be under way when the stop comes.
 
 #include <string>
 #include <string_view>
 
 namespace tovra {
 
-// Tray icon groups that SetIconById receives.
-inline constexpr int kTrayIconNormal = 138;
-inline constexpr int kTrayIconBusy = 139;
-
 class CheckerOwner {
 public:
+    virtual ~CheckerOwner() = default;
+
     // One status line, without time stamp or line end.
     virtual void AppendLog(std::string_view line) = 0;
 
@@ -30,11 +31,8 @@ public:
     virtual void ClearSiteList() = 0;
     virtual void AddSiteToList(const std::string& host) = 0;
 
-    // kTrayIconBusy while a check runs, kTrayIconNormal after it.
+    // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
     virtual void SetIconById(int iconId) = 0;
-
-protected:
-    ~CheckerOwner() = default;
 };
 
 } // namespace tovra

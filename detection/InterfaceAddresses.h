@@ -1,0 +1,13 @@
+#pragma once
+// The machine's own IPv4 interface addresses, as the system's address table lists them.
+
+#include <cstdint>
+#include <vector>
+
+namespace tovra {
+
+// Host-order numbers, in ascending order; empty when the table cannot be read. The table is read
+// in a buffer of the size the system asks for, however many addresses the machine has.
+std::vector<std::uint32_t> ReadInterfaceAddresses();
+
+} // namespace tovra

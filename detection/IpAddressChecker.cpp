@@ -1,0 +1,103 @@
+#include "detection/IpAddressChecker.h"
+
+#include "detection/AddressScan.h"
+#include "detection/InterfaceAddresses.h"
+#include "detection/LocalAddressChoice.h"
+#include "detection/WebLookup.h"
+#include "resources/ResourceIds.h"
+
+#include <utility>
+
+namespace tovra {
+namespace {
+
+// How often the idle loop looks for a request.
+constexpr DWORD kPollIntervalMs = 100;
+
+} // namespace
+
+CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
+                                     DWORD lookupDeadlineMs)
+    : owner_(std::move(owner)), sites_(std::move(sites)), lookupDeadlineMs_(lookupDeadlineMs) {}
+
+bool CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
+    requests_.Request(CheckMode{useWeb, displayOnly});
+    return true;
+}
+
+template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
+    if (StopRequested())
+        return false;
+    fn(*owner_);
+    return true;
+}
+
+void CIpAddressChecker::Run() {
+    FillSiteList();
+    do {
+        if (const std::optional<CheckMode> mode = requests_.Take()) {
+            try {
+                RunOneCheck(*mode);
+            } catch (const std::exception&) {
+                // The owner failed while handling this check (it may be closing). The check is
+                // over either way; the checker stays ready for the next request.
+            }
+        }
+    } while (!WaitForStop(kPollIntervalMs));
+}
+
+void CIpAddressChecker::FillSiteList() {
+    Tell([](CheckerOwner& owner) { owner.ClearSiteList(); });
+    for (const IpSite& site : sites_)
+        Tell([&](CheckerOwner& owner) { owner.AddSiteToList(site.host); });
+}
+
+void CIpAddressChecker::RunOneCheck(CheckMode mode) {
+    if (!Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_BUSY); }))
+        return;
+
+    std::string address;
+    if (mode.useWeb) {
+        for (const IpSite& site : sites_) {
+            if (!Tell([&](CheckerOwner& owner) {
+                    owner.AppendLog("Asking " + site.host + site.path + " for my IP Address...");
+                }))
+                return;
+            address = AskWebSite(site.host, site.path);
+            if (!address.empty()) {
+                Tell([&](CheckerOwner& owner) {
+                    owner.AppendLog(site.host + site.path + " insists that I am " + address);
+                });
+                break;
+            }
+        }
+    } else {
+        address = FindLocalAddress();
+        if (!address.empty())
+            Tell([&](CheckerOwner& owner) { owner.AppendLog("Found Local IP Address of " + address); });
+    }
+
+    Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, mode.displayOnly); });
+    Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
+}
+
+std::string CIpAddressChecker::AskWebSite(const std::string& host, const std::string& path) {
+    const auto lookup = std::make_shared<WebLookup>(host, path, lookupDeadlineMs_);
+    if (!lookup->Start())
+        return {};
+    const HANDLE events[] = {lookup->Finished(), StopEvent()};
+    if (::WaitForMultipleObjects(2, events, FALSE, lookupDeadlineMs_) != WAIT_OBJECT_0) {
+        // Past the deadline, or stopping: close its handles and leave it to end by itself.
+        lookup->RequestStop();
+        return {};
+    }
+    const std::uint32_t address = lookup->Address();
+    return address == 0 ? std::string() : DottedQuadText(address);
+}
+
+std::string CIpAddressChecker::FindLocalAddress() {
+    const std::uint32_t address = ChooseLocalAddress(ReadInterfaceAddresses());
+    return address == 0 ? std::string() : DottedQuadText(address);
+}
+
+} // namespace tovra

@@ -1,0 +1,68 @@
+#pragma once
+// The worker that finds the machine's IP address whenever the main window asks: from the IP echo
+// sites, asked one after the other, or from the machine's own interfaces. It logs its progress,
+// shows the busy tray icon while it works and hands the address to its owner.
+//
+// Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
+// from any thread); Run, the checks and every call to the owner on the checker's own thread. The
+// only state they share is the request slot (CheckRequests, under its own lock) and the stop
+// event; the site list is read-only after construction.
+// Each web lookup runs on a thread of its own (WebLookup) that the checker waits for with a
+// deadline, so the checker itself never blocks in the network: Stop(timeout) ends it within a few
+// milliseconds whatever the sites do, and a lookup it gave up on touches nothing of the checker's.
+
+#include "detection/CheckRequests.h"
+#include "detection/CheckerOwner.h"
+#include "detection/IpSite.h"
+#include "framework/WorkerThread.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tovra {
+
+class CIpAddressChecker : public WorkerThread {
+public:
+    // How long one site may take before the next is asked. Measured here, a site that answers
+    // over loopback takes a few milliseconds; the real ones answer within a second.
+    static constexpr DWORD kLookupDeadlineMs = 10000;
+
+    // Create with std::make_shared (WorkerThread's rule). The first check runs as soon as the
+    // thread starts if one was requested before Start().
+    explicit CIpAddressChecker(std::shared_ptr<CheckerOwner> owner,
+                               std::vector<IpSite> sites = DefaultIpSites(),
+                               DWORD lookupDeadlineMs = kLookupDeadlineMs);
+
+    // Asks for a check; the checker takes it up within about 100 ms. A request made while a check
+    // runs does not change that check; it makes one more check after it (see CheckRequests for
+    // how several waiting requests combine). Always true.
+    bool RequestCheck(bool useWeb, bool displayOnly);
+
+    const std::vector<IpSite>& Sites() const { return sites_; }
+
+    // The local lookup: the first interface address other than 0.0.0.0 and 127.0.0.1 as
+    // dotted-decimal text, or empty. Logs nothing.
+    static std::string FindLocalAddress();
+
+protected:
+    void Run() override;
+
+private:
+    void FillSiteList();
+    void RunOneCheck(CheckMode mode);
+
+    // The address that one site names, or empty: no answer, no 2xx answer, no address in it, no
+    // answer within the deadline, or a stop meanwhile.
+    std::string AskWebSite(const std::string& host, const std::string& path);
+
+    // Runs fn on the owner unless a stop has been requested; false when it did not run.
+    template <typename Fn> bool Tell(Fn&& fn);
+
+    const std::shared_ptr<CheckerOwner> owner_;
+    const std::vector<IpSite> sites_;
+    const DWORD lookupDeadlineMs_;
+    CheckRequests requests_;
+};
+
+} // namespace tovra

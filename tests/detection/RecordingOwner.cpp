@@ -1,0 +1,104 @@
+#include "tests/detection/RecordingOwner.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tovra::test {
+
+void PrintTo(const OwnerCall& call, std::ostream* out) {
+    static const char* const kNames[] = {"Log", "Detected", "ClearSites", "AddSite", "Icon"};
+    *out << kNames[static_cast<int>(call.kind)] << "(\"" << call.text << "\", " << call.number << ")";
+}
+
+OwnerCall Log(std::string line) {
+    return {OwnerCall::Kind::Log, std::move(line)};
+}
+OwnerCall Detected(std::string address, bool displayOnly) {
+    return {OwnerCall::Kind::Detected, std::move(address), displayOnly ? 1 : 0};
+}
+OwnerCall ClearSites() {
+    return {OwnerCall::Kind::ClearSites, {}};
+}
+OwnerCall AddSite(std::string host) {
+    return {OwnerCall::Kind::AddSite, std::move(host)};
+}
+OwnerCall Icon(int id) {
+    return {OwnerCall::Kind::Icon, {}, id};
+}
+
+void RecordingOwner::Record(OwnerCall call) {
+    std::lock_guard guard(mutex_);
+    calls_.push_back(std::move(call));
+    changed_.notify_all();
+}
+
+void RecordingOwner::AppendLog(std::string_view line) {
+    Record(Log(std::string(line)));
+}
+
+void RecordingOwner::OnAddressDetected(const std::string& address, bool displayOnly) {
+    Record(Detected(address, displayOnly));
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !hold_; });
+}
+
+void RecordingOwner::ClearSiteList() {
+    Record(ClearSites());
+}
+void RecordingOwner::AddSiteToList(const std::string& host) {
+    Record(AddSite(host));
+}
+void RecordingOwner::SetIconById(int iconId) {
+    Record(Icon(iconId));
+}
+
+std::vector<OwnerCall> RecordingOwner::Calls() const {
+    std::lock_guard guard(mutex_);
+    return calls_;
+}
+
+std::vector<OwnerCall> RecordingOwner::Results() const {
+    std::vector<OwnerCall> results;
+    for (const OwnerCall& call : Calls())
+        if (call.kind == OwnerCall::Kind::Detected)
+            results.push_back(call);
+    return results;
+}
+
+std::vector<std::string> RecordingOwner::LogLines() const {
+    std::vector<std::string> lines;
+    for (const OwnerCall& call : Calls())
+        if (call.kind == OwnerCall::Kind::Log)
+            lines.push_back(call.text);
+    return lines;
+}
+
+bool RecordingOwner::WaitFor(const std::function<bool(const std::vector<OwnerCall>&)>& condition,
+                             std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return condition(calls_); });
+}
+
+bool RecordingOwner::WaitForResults(std::size_t count, std::chrono::milliseconds timeout) const {
+    return WaitFor(
+        [count](const std::vector<OwnerCall>& calls) {
+            return static_cast<std::size_t>(
+                       std::count_if(calls.begin(), calls.end(), [](const OwnerCall& call) {
+                           return call.kind == OwnerCall::Kind::Detected;
+                       })) >= count;
+        },
+        timeout);
+}
+
+void RecordingOwner::HoldResults() {
+    std::lock_guard guard(mutex_);
+    hold_ = true;
+}
+
+void RecordingOwner::Release() {
+    std::lock_guard guard(mutex_);
+    hold_ = false;
+    changed_.notify_all();
+}
+
+} // namespace tovra::test
