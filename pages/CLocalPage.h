@@ -1,0 +1,52 @@
+#pragma once
+// The "Details" page: the detected address, the Local/Web choice of how to detect it, and the log
+// box into which every progress line of the program goes.
+//
+// The page keeps no data of its own. The main window fills and reads its controls through the
+// operations below; a click on "Local" or "Web" asks for a display-only check in that mode
+// through the callback given at construction.
+//
+// Threads: UI thread only, like every dialog.
+
+#include "framework/Dialog.h"
+
+#include <functional>
+#include <string>
+
+namespace tovra {
+
+class CLocalPage : public Dialog {
+public:
+    // Receives true for "Web" and false for "Local"; called for every click, also on the button
+    // that was already selected.
+    using CheckRequest = std::function<void(bool useWeb)>;
+
+    explicit CLocalPage(CheckRequest checkAddressOnly);
+    ~CLocalPage() override;
+
+    // Creates the page hidden, as a child of parent. The IP address control needs
+    // ICC_INTERNET_CLASSES to be registered (InitCommonControlsEx) before this.
+    bool Create(HINSTANCE instance, HWND parent);
+
+    // The detection mode: "Web" when useWeb, else "Local"; exactly one of the two is selected.
+    void SelectMode(bool useWeb) const noexcept;
+    bool IsWebSelected() const noexcept;
+    bool IsLocalSelected() const noexcept;
+
+    // The "Detected IP Address" field in dotted form. A blank field reads back as the empty text
+    // (not "0.0.0.0"), and the empty text or anything that is not a dotted quad blanks it.
+    std::string AddressText() const;
+    void SetAddressText(const std::string& address) const noexcept;
+
+    // The multi-line, read-only log box.
+    HWND LogBox() const noexcept;
+
+protected:
+    bool OnInit() override;
+    bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    CheckRequest checkAddressOnly_;
+};
+
+} // namespace tovra

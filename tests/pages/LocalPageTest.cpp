@@ -1,0 +1,82 @@
+#include "pages/CLocalPage.h"
+#include "resources/LocalPageIds.h"
+#include "tests/pages/PageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tovra {
+namespace {
+
+class LocalPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::RegisterCommonControls();
+        ASSERT_TRUE(host);
+        ASSERT_TRUE(page.Create(::GetModuleHandleA(nullptr), host.get()));
+    }
+
+    std::vector<bool> requests; // useWeb of each display-only check asked for
+    UniqueWindow host = test::MakeHostWindow();
+    CLocalPage page{[this](bool useWeb) { requests.push_back(useWeb); }};
+};
+
+TEST_F(LocalPageTest, IsCreatedHiddenAsAChildWithItsControls) {
+    EXPECT_FALSE(page.IsVisible());
+    EXPECT_EQ(::GetParent(page), host.get());
+    EXPECT_EQ(page.ItemText(IDC_LOCAL_USE_LOCAL), "Local");
+    EXPECT_EQ(page.ItemText(IDC_LOCAL_USE_WEB), "Web");
+    const LONG logStyle = ::GetWindowLongA(page.LogBox(), GWL_STYLE);
+    EXPECT_TRUE(logStyle & ES_MULTILINE);
+    EXPECT_TRUE(logStyle & ES_READONLY);
+    EXPECT_TRUE(logStyle & WS_VSCROLL);
+    EXPECT_FALSE(::GetWindowLongA(page.Item(IDC_LOCAL_USE_WEB), GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST_F(LocalPageTest, EachRadioClickAsksForADisplayOnlyCheckInItsMode) {
+    Window(page.Item(IDC_LOCAL_USE_LOCAL)).SendMsg(BM_CLICK);
+    EXPECT_TRUE(page.IsLocalSelected());
+    EXPECT_FALSE(page.IsWebSelected());
+
+    Window(page.Item(IDC_LOCAL_USE_WEB)).SendMsg(BM_CLICK);
+    EXPECT_TRUE(page.IsWebSelected());
+    EXPECT_FALSE(page.IsLocalSelected());
+
+    // The selected button asks again.
+    Window(page.Item(IDC_LOCAL_USE_WEB)).SendMsg(BM_CLICK);
+    EXPECT_EQ(requests, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(LocalPageTest, SelectModeTicksExactlyOneButtonAndAsksForNoCheck) {
+    page.SelectMode(true);
+    EXPECT_TRUE(page.IsWebSelected());
+    EXPECT_FALSE(page.IsLocalSelected());
+    page.SelectMode(false);
+    EXPECT_TRUE(page.IsLocalSelected());
+    EXPECT_FALSE(page.IsWebSelected());
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(LocalPageTest, AddressFieldGivesBackDottedTextAndBlankAsEmpty) {
+    EXPECT_EQ(page.AddressText(), "");
+    page.SetAddressText("192.168.1.20");
+    EXPECT_EQ(page.AddressText(), "192.168.1.20");
+    page.SetAddressText("0.0.0.0");
+    EXPECT_EQ(page.AddressText(), "0.0.0.0");
+    page.SetAddressText("255.255.255.255");
+    EXPECT_EQ(page.AddressText(), "255.255.255.255");
+    page.SetAddressText("");
+    EXPECT_EQ(page.AddressText(), "");
+}
+
+TEST_F(LocalPageTest, TextThatIsNoAddressBlanksTheField) {
+    for (const char* text : {"256.1.1.1", "1.2.3", "1.2.3.4x", "host.example", "1.2.3.4.5"}) {
+        page.SetAddressText("10.0.0.1");
+        page.SetAddressText(text);
+        EXPECT_EQ(page.AddressText(), "") << text;
+    }
+}
+
+} // namespace
+} // namespace tovra
