@@ -1,0 +1,175 @@
+// The interval timer with its one-second sleep replaced, so hundreds of passes take milliseconds.
+// Ticks go, as in the program, to a window of the test's own thread, which handles them while it
+// waits.
+
+#include "tray/TimeWait.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tovra {
+namespace {
+
+constexpr UINT kTick = WM_USER + 141;
+
+struct Tick {
+    unsigned pass;
+    LPARAM minutes;
+    bool operator==(const Tick&) const = default;
+};
+
+// A timer whose seconds are counted passes. At each gate pass it stops until the test releases
+// it, so the test can act at a known count.
+class FastTimeWait : public CTimeWait {
+public:
+    std::atomic<unsigned> passes{0};
+    std::vector<unsigned> gates;          // set before Start
+    std::atomic<unsigned> reachedGate{0}; // the gate it waits at
+    HANDLE release = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+    ~FastTimeWait() override { ::CloseHandle(release); }
+
+protected:
+    bool SleepOneSecond() override {
+        const unsigned pass = ++passes;
+        for (unsigned gate : gates) {
+            if (gate == pass) {
+                reachedGate = gate;
+                HANDLE handles[] = {release, StopEvent()};
+                ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+            }
+        }
+        return !StopRequested();
+    }
+};
+
+class TimeWaitTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &TimeWaitTest::WindowProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TovraTimeWaitTest";
+        ::RegisterClassA(&wc);
+        window_ = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    wc.hInstance, nullptr);
+        ASSERT_NE(window_, nullptr);
+        current_ = this;
+        timer_ = std::make_shared<FastTimeWait>();
+    }
+    void TearDown() override {
+        if (timer_) {
+            EXPECT_TRUE(timer_->Stop(5000));
+        }
+        ::DestroyWindow(window_);
+        current_ = nullptr;
+    }
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == kTick && current_ != nullptr) {
+            current_->ticks_.push_back({current_->timer_->passes.load(), lParam});
+            return 0;
+        }
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    // Handles the ticks sent meanwhile until the condition holds; false at the deadline.
+    bool PumpUntil(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
+        }
+        return true;
+    }
+
+    static inline TimeWaitTest* current_ = nullptr;
+    HWND window_ = nullptr;
+    std::shared_ptr<FastTimeWait> timer_;
+    std::vector<Tick> ticks_;
+};
+
+TEST_F(TimeWaitTest, RefusesAZeroIntervalOrAnEmptyTarget) {
+    EXPECT_FALSE(timer_->SetInterval(0));
+    EXPECT_FALSE(timer_->SetTarget(nullptr, kTick));
+    EXPECT_FALSE(timer_->SetTarget(window_, 0));
+    EXPECT_TRUE(timer_->SetInterval(5));
+    EXPECT_TRUE(timer_->SetTarget(window_, kTick));
+}
+
+TEST_F(TimeWaitTest, TicksEveryFiveCountedMinutesWithTheMinuteCount) {
+    timer_->SetInterval(5);
+    ASSERT_FALSE(timer_->SetInterval(0)); // refused: the 5 stays
+    timer_->SetTarget(window_, kTick);
+    timer_->gates = {601};
+    ASSERT_TRUE(timer_->Start());
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 601u; }));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 5}, {600, 5}}));
+}
+
+TEST_F(TimeWaitTest, OwnersSetupSequenceGivesFiveMinutesNotTen) {
+    // The main window sets 10, starts, then sets 5 before the first second is counted.
+    timer_->SetInterval(10);
+    timer_->SetTarget(window_, kTick);
+    timer_->gates = {1, 301};
+    ASSERT_TRUE(timer_->Start());
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 1u; }));
+    timer_->SetInterval(5);
+    ::SetEvent(timer_->release);
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 301u; }));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 5}}));
+}
+
+TEST_F(TimeWaitTest, ChangingTheIntervalRestartsTheMinuteCount) {
+    timer_->SetInterval(10);
+    timer_->SetTarget(window_, kTick);
+    timer_->gates = {421, 1021};
+    ASSERT_TRUE(timer_->Start());
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 421u; }));
+    // Seven minutes counted (the pass that waits at the gate has not counted yet); lowering to 5 does not
+    // tick at once but 5 minutes later.
+    timer_->SetInterval(5);
+    ::SetEvent(timer_->release);
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 1021u; }));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{720, 5}, {1020, 5}}));
+}
+
+TEST_F(TimeWaitTest, NoTickArrivesAfterStopHasReturned) {
+    timer_->SetInterval(1);
+    timer_->SetTarget(window_, kTick);
+    ASSERT_TRUE(timer_->Start());
+    ASSERT_TRUE(PumpUntil([&] { return ticks_.size() >= 3; }));
+    ASSERT_TRUE(timer_->Stop(5000));
+    const std::size_t ticksAtStop = ticks_.size();
+    EXPECT_FALSE(timer_->IsRunning());
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&msg);
+    EXPECT_EQ(ticks_.size(), ticksAtStop);
+    for (const Tick& tick : ticks_) {
+        EXPECT_EQ(tick.minutes, 1);
+    }
+}
+
+TEST(TimeWaitRealSleep, StopEndsTheOneSecondWaitAtOnce) {
+    auto timer = std::make_shared<CTimeWait>();
+    timer->SetInterval(5);
+    ASSERT_TRUE(timer->Start());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(timer->Stop(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+}
+
+} // namespace
+} // namespace tovra

@@ -1,0 +1,270 @@
+// The uploader against a real FTP server on loopback.
+
+#include "upload/MyFtpUploader.h"
+
+#include "tests/support/FtpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tovra {
+namespace {
+
+using test::FtpFault;
+using test::FtpTestServer;
+using Clock = std::chrono::steady_clock;
+
+class RecordingLog : public LogSink {
+public:
+    void AppendLog(std::string_view text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.emplace_back(text);
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+    // The uploader's own lines, without the "[thread] ..." status lines between them.
+    std::vector<std::string> StepLines() {
+        std::vector<std::string> steps;
+        for (const std::string& line : Lines())
+            if (!IsStatusLine(line))
+                steps.push_back(line);
+        return steps;
+    }
+    static bool IsStatusLine(const std::string& line) { return !line.empty() && line[0] == '['; }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+std::string ThreadTag() {
+    return "[" + std::to_string(::GetCurrentThreadId()) + "] ";
+}
+
+class UploadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        workDir_ = std::string(temp) + "tovra-upload-" + std::to_string(::GetCurrentProcessId()) + "\\";
+        ::CreateDirectoryA(workDir_.c_str(), nullptr);
+        templatePath_ = workDir_ + "Tovra.html";
+        WriteFile(templatePath_, "<p>IP <ipaddress></p>\r\n<p>at <time></p>\r\n");
+
+        generator_ = PageGenerator(workDir_, workDir_, [] {
+            LocalDateTime t;
+            t.hour = 21;
+            t.minute = 5;
+            t.second = 7;
+            return t;
+        });
+        uploader_ = std::make_unique<CMyFtpUploader>(log_, generator_);
+        uploader_->SetErrorBox([this](const char*) { ++errorBoxes_; });
+        uploader_->site.serverAddress = "127.0.0.1";
+        uploader_->site.port = ftp_.Port();
+        uploader_->site.userName = ftp_.User();
+        uploader_->site.password = ftp_.Password();
+        uploader_->site.passiveMode = 1;
+        uploader_->site.remotePath = "/ip.html";
+        uploader_->site.templateFile = templatePath_;
+        uploader_->SetIpAddress("203.0.113.7");
+    }
+
+    void TearDown() override {
+        uploader_.reset();
+        ::DeleteFileA(templatePath_.c_str());
+        ::DeleteFileA(generator_.PagePath().c_str());
+        ::RemoveDirectoryA(workDir_.c_str());
+    }
+
+    static void WriteFile(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    bool PageFileExists() const {
+        return ::GetFileAttributesA(generator_.PagePath().c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    std::string LastStepLine() {
+        const auto steps = log_.StepLines();
+        return steps.empty() ? std::string() : steps.back();
+    }
+
+    FtpTestServer ftp_;
+    RecordingLog log_;
+    std::string workDir_;
+    std::string templatePath_;
+    PageGenerator generator_;
+    std::unique_ptr<CMyFtpUploader> uploader_;
+    std::atomic<int> errorBoxes_{0};
+};
+
+const std::vector<std::string> kAllSteps = {"Setting remote directory...", "Generating Template file...",
+                                            "Uploading file...", "File uploaded successfully!"};
+
+TEST_F(UploadTest, SuccessfulUploadLogsEveryStepBetweenStatusLinesAndLeavesConnectionOpen) {
+    ASSERT_TRUE(uploader_->Upload());
+
+    EXPECT_EQ(log_.StepLines(), kAllSteps);
+    const auto lines = log_.Lines();
+    ASSERT_FALSE(lines.empty());
+    // The session reports the connection before the first step, and the transfer's exchange
+    // between "Uploading file..." and the success line; all on the uploading thread.
+    EXPECT_TRUE(RecordingLog::IsStatusLine(lines.front()));
+    const auto uploading = std::find(lines.begin(), lines.end(), "Uploading file...");
+    ASSERT_NE(uploading, lines.end());
+    EXPECT_TRUE(RecordingLog::IsStatusLine(*(uploading + 1)));
+    for (const std::string& line : lines) {
+        if (RecordingLog::IsStatusLine(line)) {
+            EXPECT_EQ(line.rfind(ThreadTag(), 0), 0u) << line;
+        }
+    }
+
+    // ASCII mode: the server stores the lines with its own line ends.
+    EXPECT_EQ(ftp_.ReadFile("ip.html"), "<p>IP 203.0.113.7</p>\n<p>at 09:05:07 PM</p>\n");
+    EXPECT_FALSE(PageFileExists());
+
+    // Still open: closing it now is what reports the closing.
+    const std::size_t before = log_.Lines().size();
+    EXPECT_TRUE(uploader_->CloseConnection());
+    const std::size_t afterFirstClose = log_.Lines().size();
+    EXPECT_GT(afterFirstClose, before);
+    EXPECT_TRUE(uploader_->CloseConnection());
+    EXPECT_EQ(log_.Lines().size(), afterFirstClose);
+}
+
+TEST_F(UploadTest, ActiveModeUploadsIntoTheRemoteDirectory) {
+    ftp_.MakeDirectory("pub");
+    uploader_->site.passiveMode = 0;
+    uploader_->site.remotePath = "/pub/index.html";
+    ASSERT_TRUE(uploader_->Upload());
+    EXPECT_EQ(log_.StepLines(), kAllSteps);
+    EXPECT_TRUE(ftp_.FileExists("pub/index.html"));
+}
+
+TEST_F(UploadTest, SecondUploadAfterCloseConnectionReplacesThePage) {
+    ASSERT_TRUE(uploader_->Upload());
+    uploader_->CloseConnection();
+    uploader_->SetIpAddress("198.51.100.1");
+    ASSERT_TRUE(uploader_->Upload());
+    EXPECT_EQ(ftp_.ReadFile("ip.html"), "<p>IP 198.51.100.1</p>\n<p>at 09:05:07 PM</p>\n");
+}
+
+TEST_F(UploadTest, PathWithoutDirectoryIsStoredWithoutChangingDirectory) {
+    ftp_.SetFault(FtpFault::DirectoryRefused); // a CWD would fail the upload
+    uploader_->site.remotePath = "ip.html";
+    ASSERT_TRUE(uploader_->Upload());
+    EXPECT_TRUE(ftp_.FileExists("ip.html"));
+}
+
+TEST_F(UploadTest, WrongPasswordGivesExactlyOneErrorLineAndNoStep) {
+    uploader_->site.password = "wrong";
+    EXPECT_FALSE(uploader_->Upload());
+    const auto steps = log_.StepLines();
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_FALSE(steps[0].empty());
+    EXPECT_EQ(steps[0].find_first_of("\r\n"), std::string::npos) << steps[0];
+    EXPECT_NE(steps[0].find("530"), std::string::npos) << "the server's own reply: " << steps[0];
+    EXPECT_EQ(errorBoxes_, 0);
+    EXPECT_FALSE(PageFileExists());
+}
+
+TEST_F(UploadTest, RefusedPortAndUnknownHostEachGiveOneErrorLine) {
+    ftp_.Stop();
+    EXPECT_FALSE(uploader_->Upload());
+    ASSERT_EQ(log_.StepLines().size(), 1u);
+
+    uploader_->CloseConnection();
+    uploader_->site.serverAddress = "no-such-host.invalid";
+    EXPECT_FALSE(uploader_->Upload());
+    ASSERT_EQ(log_.StepLines().size(), 2u);
+    EXPECT_EQ(errorBoxes_, 0);
+}
+
+TEST_F(UploadTest, RefusedDirectoryStopsAtItsStep) {
+    ftp_.SetFault(FtpFault::DirectoryRefused);
+    uploader_->site.remotePath = "/pub/ip.html";
+    EXPECT_FALSE(uploader_->Upload());
+    EXPECT_EQ(LastStepLine(), "Setting remote directory...");
+    EXPECT_FALSE(PageFileExists());
+}
+
+TEST_F(UploadTest, MissingTemplateStopsAtItsStep) {
+    uploader_->site.templateFile = workDir_ + "missing.html";
+    EXPECT_FALSE(uploader_->Upload());
+    EXPECT_EQ(LastStepLine(), "Generating Template file...");
+    EXPECT_FALSE(ftp_.FileExists("ip.html"));
+}
+
+TEST_F(UploadTest, RefusedOrDroppedTransferStopsAtItsStepAndDeletesThePage) {
+    for (const FtpFault fault : {FtpFault::StoreRefused, FtpFault::DropDuringTransfer}) {
+        // A large page, so the drop comes while bytes are still on their way.
+        WriteFile(templatePath_, std::string(256 * 1024, 'x'));
+        ftp_.SetFault(fault);
+        uploader_->CloseConnection();
+        EXPECT_FALSE(uploader_->Upload());
+        EXPECT_EQ(LastStepLine(), "Uploading file...");
+        EXPECT_FALSE(PageFileExists());
+    }
+}
+
+// A server that accepts and never greets would hold the connect for good under Wine: closing the
+// session at the uploader's own deadline cuts it off.
+TEST_F(UploadTest, ServerThatNeverGreetsIsCutOffAtTheStepDeadline) {
+    uploader_->SetStepTimeout(1000);
+    ftp_.SetFault(FtpFault::Hang);
+    const auto start = Clock::now();
+    EXPECT_FALSE(uploader_->Upload());
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));
+    EXPECT_EQ(log_.StepLines(), std::vector<std::string>{"The server did not answer within 1 seconds."});
+}
+
+// Once logged in, a command's reply is awaited by WinINet itself, which closing the handles does
+// not wake under Wine; its own 30-second wait for a reply is what bounds it there (and the receive
+// time-out on Windows). The page file goes all the same.
+TEST_F(UploadTest, ServerThatNeverAnswersTheStoreIsBoundedByTheThirtySeconds) {
+    ftp_.SetFault(FtpFault::HangOnStore);
+    const auto start = Clock::now();
+    EXPECT_FALSE(uploader_->Upload());
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(45));
+    const auto steps = log_.StepLines();
+    ASSERT_GE(steps.size(), 3u);
+    EXPECT_EQ(steps[2], "Uploading file...");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "File uploaded successfully!"), 0);
+    EXPECT_FALSE(PageFileExists());
+}
+
+TEST_F(UploadTest, CancelWakesABlockedUploadAndRefusesLaterOnes) {
+    ftp_.SetFault(FtpFault::Hang);
+    std::atomic<bool> returned{false};
+    std::thread poster([&] {
+        uploader_->Upload();
+        returned = true;
+    });
+    // The upload is blocked in the greeting that never comes; the status lines show it began.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (log_.Lines().empty() && Clock::now() < deadline)
+        std::this_thread::yield();
+    const auto start = Clock::now();
+    uploader_->Cancel();
+    poster.join();
+    EXPECT_TRUE(returned);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(log_.StepLines().empty()) << "a cancelled upload reports nothing";
+
+    ftp_.SetFault(FtpFault::None);
+    EXPECT_FALSE(uploader_->Upload());
+}
+
+} // namespace
+} // namespace tovra
