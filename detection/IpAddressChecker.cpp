@@ -3,9 +3,12 @@
 #include "detection/AddressScan.h"
 #include "detection/InterfaceAddresses.h"
 #include "detection/LocalAddressChoice.h"
-#include "detection/WebLookup.h"
+#include "framework/HttpConnection.h"
+#include "framework/HttpRequest.h"
+#include "framework/InternetSession.h"
 #include "resources/ResourceIds.h"
 
+#include <chrono>
 #include <utility>
 
 namespace tovra {
@@ -13,6 +16,14 @@ namespace {
 
 // How often the idle loop looks for a request.
 constexpr DWORD kPollIntervalMs = 100;
+
+// Sent as the User-Agent.
+constexpr char kAgent[] = "Tovra";
+
+// The echo sites' answer changes with the address, so a cached page would report an old one.
+// Nothing here may show a dialog: the checker runs unattended.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD |
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
 
 } // namespace
 
@@ -82,16 +93,25 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
 }
 
 std::string CIpAddressChecker::AskWebSite(const std::string& host, const std::string& path) {
-    const auto lookup = std::make_shared<WebLookup>(host, path, lookupDeadlineMs_);
-    if (!lookup->Start())
-        return {};
-    const HANDLE events[] = {lookup->Finished(), StopEvent()};
-    if (::WaitForMultipleObjects(2, events, FALSE, lookupDeadlineMs_) != WAIT_OBJECT_0) {
-        // Past the deadline, or stopping: close its handles and leave it to end by itself.
-        lookup->RequestStop();
+    try {
+        return FetchAddressPage(host, path);
+    } catch (const InternetError&) {
+        // Whatever step failed, and however, it means the same: this site gave no address.
         return {};
     }
-    const std::uint32_t address = lookup->Address();
+}
+
+std::string CIpAddressChecker::FetchAddressPage(const std::string& host, const std::string& path) {
+    InternetSession session(kAgent);
+    session.SetStopEvent(StopEvent());
+    session.SetDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(lookupDeadlineMs_));
+    HttpConnection connection(session, host);
+    HttpRequest request(connection, path, kRequestFlags);
+    request.Send();
+    // An error page may well name an address (the proxy's, say): only a 2xx answer counts.
+    if (request.StatusCode() / 100 != 2)
+        return {};
+    const std::uint32_t address = FindFirstAddress(request.Read(kPageReadBytes));
     return address == 0 ? std::string() : DottedQuadText(address);
 }
 

@@ -7,9 +7,10 @@
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
 // only state they share is the request slot (CheckRequests, under its own lock) and the stop
 // event; the site list is read-only after construction.
-// Each web lookup runs on a thread of its own (WebLookup) that the checker waits for with a
-// deadline, so the checker itself never blocks in the network: Stop(timeout) ends it within a few
-// milliseconds whatever the sites do, and a lookup it gave up on touches nothing of the checker's.
+// Every blocking step of a web lookup is bounded by the lookup's deadline and by the stop event
+// (InternetSession): the checker walks away from a step that hangs, so Stop(timeout) ends it
+// within milliseconds whatever the sites do, and a step left behind in WinINet touches nothing of
+// the checker's or its owner's.
 
 #include "detection/CheckRequests.h"
 #include "detection/CheckerOwner.h"
@@ -55,6 +56,8 @@ private:
     // The address that one site names, or empty: no answer, no 2xx answer, no address in it, no
     // answer within the deadline, or a stop meanwhile.
     std::string AskWebSite(const std::string& host, const std::string& path);
+    // AskWebSite's work; throws InternetError for every way the exchange can fail.
+    std::string FetchAddressPage(const std::string& host, const std::string& path);
 
     // Runs fn on the owner unless a stop has been requested; false when it did not run.
     template <typename Fn> bool Tell(Fn&& fn);
