@@ -1,0 +1,380 @@
+// The tray icon against Wine's real notification area: what the user sees (the icon present or
+// not, its picture on screen), what the menu offers and what reaches the main window.
+
+#include "tray/TrayIcon.h"
+
+#include "resources/ResourceIds.h"
+#include "resources/TrayMenuIds.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using tovra::CTrayIcon;
+
+constexpr UINT kCallback = 0x800A;
+constexpr UINT kIconId = IDR_TRAY_MENU; // the icon's identifier names its menu
+
+HINSTANCE Instance() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+// Handles this thread's messages until the condition holds or two seconds have passed.
+bool PumpUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// Asks the shell whether it holds the icon: only an icon it holds can be modified.
+bool IconPresent(HWND owner, UINT id) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = owner;
+    data.uID = id;
+    return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// What the shell does at a restart: it forgets the icon without telling its owner.
+void ForgetIconAsARestartedShellWould(HWND owner, UINT id) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = owner;
+    data.uID = id;
+    ::Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+// Pixels of Wine's tray window on screen close to the given colour.
+int TrayPixelsLike(COLORREF colour) {
+    const HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
+    if (tray == nullptr)
+        return 0;
+    RECT area{};
+    ::GetWindowRect(tray, &area);
+    const HDC screen = ::GetDC(nullptr);
+    int count = 0;
+    for (LONG y = area.top; y < area.bottom; ++y)
+        for (LONG x = area.left; x < area.right; ++x) {
+            const COLORREF pixel = ::GetPixel(screen, x, y);
+            if (std::abs(GetRValue(pixel) - GetRValue(colour)) +
+                    std::abs(GetGValue(pixel) - GetGValue(colour)) +
+                    std::abs(GetBValue(pixel) - GetBValue(colour)) <
+                60)
+                ++count;
+        }
+    ::ReleaseDC(nullptr, screen);
+    return count;
+}
+
+// The main colours of the two pictures.
+constexpr COLORREF kNormalBlue = RGB(0x2F, 0x80, 0xE8);
+constexpr COLORREF kBusyAmber = RGB(0xF5, 0xA1, 0x1C);
+
+// Stands in for the main window: records the commands it receives and what the tray menu
+// showed, and answers the open menu the way a user would.
+class CommandWindow : public tovra::MessageWindow {
+public:
+    struct MenuItem {
+        UINT command; // 0 for a separator
+        std::string text;
+        bool isDefault;
+    };
+
+    CommandWindow() { EXPECT_TRUE(Create(Instance(), "TovraTestCommandWindow")); }
+    ~CommandWindow() override { Destroy(); }
+
+    std::vector<UINT> commands;
+    std::vector<MenuItem> menuShown;
+    int menusOpened = 0;
+    // Typed into the menu once it is idle: the mnemonic of the item to choose, or 0 for Escape.
+    char answer = 'x';
+    // Handles every message already posted to this window: a command that was going to arrive
+    // has then arrived.
+    bool Drain() {
+        sentinelSeen_ = false;
+        ::PostMessageA(Handle(), kSentinel, 0, 0);
+        return PumpUntil([this] { return sentinelSeen_; });
+    }
+
+    // The menu did not close on the answer and was ended by force.
+    bool menuStuck = false;
+    // Runs while the menu is open and waiting for the user.
+    std::function<void()> whileMenuOpen;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+        case WM_COMMAND:
+            commands.push_back(LOWORD(wParam));
+            return 0;
+        case kSentinel:
+            sentinelSeen_ = true;
+            return 0;
+        case WM_INITMENUPOPUP:
+            ++menusOpened;
+            menuShown = Describe(reinterpret_cast<HMENU>(wParam));
+            // A menu that ignores its answer would hang the test; end it instead.
+            ::SetTimer(Handle(), kStuckMenuTimer, 3000, nullptr);
+            return 0;
+        case WM_TIMER:
+            if (wParam == kStuckMenuTimer) {
+                ::KillTimer(Handle(), kStuckMenuTimer);
+                menuStuck = true;
+                ::EndMenu();
+            }
+            return 0;
+        case WM_EXITMENULOOP:
+            ::KillTimer(Handle(), kStuckMenuTimer);
+            return 0;
+        case WM_ENTERIDLE:
+            if (wParam == MSGF_MENU && !answered_) {
+                answered_ = true;
+                if (whileMenuOpen)
+                    whileMenuOpen();
+                const HWND menu = reinterpret_cast<HWND>(lParam);
+                if (answer != 0)
+                    ::PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(answer), 0);
+                else
+                    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+            return 0;
+        default:
+            return MessageWindow::HandleMessage(message, wParam, lParam);
+        }
+    }
+
+private:
+    static std::vector<MenuItem> Describe(HMENU menu) {
+        std::vector<MenuItem> items;
+        for (int position = 0; position < ::GetMenuItemCount(menu); ++position) {
+            char text[64] = {};
+            MENUITEMINFOA info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
+            info.dwTypeData = text;
+            info.cch = sizeof text;
+            ::GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
+            const bool separator = (info.fType & MFT_SEPARATOR) != 0;
+            items.push_back({separator ? 0 : info.wID, text, (info.fState & MFS_DEFAULT) != 0});
+        }
+        return items;
+    }
+
+    static constexpr UINT_PTR kStuckMenuTimer = 1;
+    static constexpr UINT kSentinel = WM_APP + 1;
+    bool answered_ = false;
+    bool sentinelSeen_ = false;
+};
+
+class TrayIconTest : public ::testing::Test {
+protected:
+    void CreateIcon(const char* tip = "Tovra") {
+        ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, tip,
+                                 CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+    }
+    // The icon's owner in the shell: the hidden window, as no command window was given.
+    HWND Owner() const { return tray_.HiddenWindow(); }
+
+    LRESULT Notify(LPARAM mouseMessage, WPARAM id = kIconId) {
+        return ::SendMessageA(tray_.HiddenWindow(), kCallback, id, mouseMessage);
+    }
+
+    CTrayIcon tray_;
+};
+
+TEST_F(TrayIconTest, CreateAddsTheIconAndDestructionRemovesIt) {
+    HWND owner;
+    {
+        CTrayIcon tray;
+        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra",
+                                CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+        owner = tray.HiddenWindow();
+        EXPECT_TRUE(IconPresent(owner, kIconId));
+        EXPECT_FALSE(tray.IsHidden());
+        EXPECT_FALSE(tray.IsRemoved());
+        EXPECT_EQ(tray.GetCallbackMessage(), kCallback);
+    }
+    EXPECT_FALSE(IconPresent(owner, kIconId));
+    EXPECT_FALSE(::IsWindow(owner));
+}
+
+TEST_F(TrayIconTest, TipLongerThanTheShellTakesIsCutTo127Characters) {
+    const std::string tip(200, 'T');
+    CreateIcon(tip.c_str());
+    EXPECT_EQ(tray_.Tip(), std::string(127, 'T'));
+}
+
+TEST_F(TrayIconTest, RightClickOpensTheMenuWithShowInBoldAndDeliversTheChoice) {
+    CreateIcon();
+    CommandWindow main;
+    ASSERT_TRUE(tray_.SetCommandWindow(main.Handle()));
+    main.answer = 'x';
+
+    EXPECT_EQ(Notify(WM_RBUTTONUP), 1);
+
+    ASSERT_EQ(main.menusOpened, 1);
+    EXPECT_FALSE(main.menuStuck);
+    const std::vector<std::pair<UINT, std::string>> expected{
+        {ID_TRAY_SHOW, "Show &Tovra"}, {ID_TRAY_POST_NOW, "&Post IP now"}, {0, ""},
+        {ID_TRAY_HELP, "&Help"},       {ID_TRAY_ABOUT, "&About"},          {0, ""},
+        {ID_TRAY_EXIT, "E&xit"}};
+    ASSERT_EQ(main.menuShown.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(main.menuShown[i].command, expected[i].first) << "position " << i;
+        EXPECT_EQ(main.menuShown[i].text, expected[i].second) << "position " << i;
+        EXPECT_EQ(main.menuShown[i].isDefault, i == 0) << "position " << i;
+    }
+    // The menu posts the chosen command to its owner, the main window.
+    EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_EXIT});
+}
+
+TEST_F(TrayIconTest, CheckerCanSwitchThePictureWhileTheMenuIsOpen) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+    std::atomic<bool> switched{false};
+    main.answer = 0; // Escape: close without a choice
+    main.whileMenuOpen = [&] {
+        std::thread checker([&] { switched = tray_.SetIconById(IDI_TRAY_BUSY); });
+        checker.join();
+    };
+
+    Notify(WM_RBUTTONUP);
+
+    EXPECT_EQ(main.menusOpened, 1);
+    EXPECT_FALSE(main.menuStuck);
+    EXPECT_TRUE(switched);
+    ASSERT_TRUE(main.Drain());
+    EXPECT_TRUE(main.commands.empty());
+}
+
+TEST_F(TrayIconTest, DoubleClickDeliversTheDefaultCommandBeforeItReturns) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+
+    EXPECT_EQ(Notify(WM_LBUTTONDBLCLK), 1);
+
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
+}
+
+TEST_F(TrayIconTest, SingleClicksMovesAndOtherIconsDoNothing) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+
+    for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE})
+        EXPECT_EQ(Notify(mouse), 1) << mouse;
+    EXPECT_EQ(Notify(WM_RBUTTONUP, kIconId + 1), 0);
+    EXPECT_EQ(Notify(WM_LBUTTONDBLCLK, kIconId + 1), 0);
+
+    ASSERT_TRUE(main.Drain());
+    EXPECT_EQ(main.menusOpened, 0);
+    EXPECT_TRUE(main.commands.empty());
+}
+
+TEST_F(TrayIconTest, CommandsBeforeTheMainWindowNamesItselfAreIgnored) {
+    CreateIcon();
+    CommandWindow main;
+
+    EXPECT_EQ(tray_.GetCommandWindow(), tray_.HiddenWindow());
+    Notify(WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(main.Drain());
+    EXPECT_TRUE(main.commands.empty());
+    EXPECT_TRUE(IconPresent(Owner(), kIconId));
+
+    tray_.SetCommandWindow(main.Handle());
+    Notify(WM_LBUTTONDBLCLK);
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
+}
+
+TEST_F(TrayIconTest, BusyAndNormalPicturesShowInTheTray) {
+    CreateIcon();
+    EXPECT_TRUE(PumpUntil([] { return TrayPixelsLike(kNormalBlue) > 20; }));
+
+    ASSERT_TRUE(tray_.SetIconById(IDI_TRAY_BUSY));
+    EXPECT_TRUE(
+        PumpUntil([] { return TrayPixelsLike(kBusyAmber) > 20 && TrayPixelsLike(kNormalBlue) == 0; }));
+
+    ASSERT_TRUE(tray_.SetIconById(IDI_TRAY_NORMAL));
+    EXPECT_TRUE(
+        PumpUntil([] { return TrayPixelsLike(kNormalBlue) > 20 && TrayPixelsLike(kBusyAmber) == 0; }));
+}
+
+TEST_F(TrayIconTest, TaskbarCreatedAddsTheIconBackWithTheLastPicture) {
+    CreateIcon();
+    ASSERT_TRUE(tray_.SetIconById(IDI_TRAY_BUSY));
+    ForgetIconAsARestartedShellWould(Owner(), kIconId);
+    ASSERT_TRUE(PumpUntil([] { return TrayPixelsLike(kBusyAmber) == 0; }));
+
+    ::SendMessageA(Owner(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+
+    EXPECT_TRUE(IconPresent(Owner(), kIconId));
+    EXPECT_FALSE(tray_.IsRemoved());
+    EXPECT_TRUE(PumpUntil([] { return TrayPixelsLike(kBusyAmber) > 20; }));
+}
+
+// The broadcast can come while the shell still holds the icon; the icon must still go at exit.
+TEST_F(TrayIconTest, TaskbarCreatedWhileTheIconIsStillThereKeepsItRemovable) {
+    HWND owner;
+    {
+        CTrayIcon tray;
+        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra",
+                                CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+        owner = tray.HiddenWindow();
+        ::SendMessageA(owner, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(IconPresent(owner, kIconId));
+        EXPECT_FALSE(tray.IsRemoved());
+    }
+    EXPECT_FALSE(IconPresent(owner, kIconId));
+}
+
+TEST_F(TrayIconTest, DeletedIconStaysOutWhenTheTaskbarIsRebuilt) {
+    CreateIcon();
+    ASSERT_TRUE(tray_.DeleteIcon());
+    EXPECT_FALSE(IconPresent(Owner(), kIconId));
+
+    ::SendMessageA(Owner(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+
+    EXPECT_FALSE(IconPresent(Owner(), kIconId));
+    EXPECT_TRUE(tray_.IsRemoved());
+    // Showing it again adds it back.
+    EXPECT_TRUE(tray_.ShowIcon());
+    EXPECT_TRUE(IconPresent(Owner(), kIconId));
+}
+
+// An icon created hidden keeps its picture, tip and callback for when it is shown.
+TEST_F(TrayIconTest, IconCreatedHiddenAnswersClicksOnceShown) {
+    ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, "Tovra",
+                             CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, true));
+    EXPECT_TRUE(tray_.IsHidden());
+    ::SendMessageA(Owner(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(tray_.IsHidden());
+
+    ASSERT_TRUE(tray_.ShowIcon());
+    EXPECT_FALSE(tray_.IsHidden());
+    EXPECT_TRUE(PumpUntil([] { return TrayPixelsLike(kNormalBlue) > 20; }));
+}
+
+} // namespace
