@@ -26,7 +26,10 @@
 //   - Without any bound (the default), steps run on the calling thread like plain WinINet calls.
 // Every handle belongs to the session's shared state and is closed exactly once: by its owner
 // object, by Close(), or by an abort; owners of handles that an abort closed do not close them
-// again, so a handle value that WinINet has meanwhile handed out anew is never touched.
+// again, so a handle value that WinINet has meanwhile handed out anew is never touched. (One
+// narrow window is left: an abort that lands between a starting step's last look at the abort
+// flag and WinINet's own lookup of the handle, a few instructions wide; WinINet offers nothing
+// that would close it.)
 //
 // Status notifications (InternetSetStatusCallback) go to the handler given to
 // SetStatusHandler, always on the thread that called the step, in the order WinINet sent them,
@@ -34,8 +37,9 @@
 // (status 50, 51, 70) arrive on the thread that closes it, unless the session was aborted.
 //
 // Threads: one thread uses the session and its connections; Abort() may come from any thread.
-// The session must outlive no rule: connections keep the shared state alive, and closing the
-// session first closes their handles too.
+// Objects may be destroyed in any order: connections keep the shared state alive, and closing
+// the session first closes their handles, which they then leave alone. The status handler is
+// dropped with the session object, so it may capture its owner.
 
 #include "framework/InternetError.h"
 

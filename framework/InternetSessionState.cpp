@@ -78,7 +78,7 @@ InternetSessionState::~InternetSessionState() {
 
 bool InternetSessionState::Adopt(HINTERNET handle) {
     std::lock_guard lock(mutex_);
-    if (aborted_)
+    if (*aborted_)
         return false;
     handles_.push_back(handle);
     return true;
@@ -119,7 +119,7 @@ void InternetSessionState::Abort() noexcept {
     std::vector<HINTERNET> handles;
     {
         std::lock_guard lock(mutex_);
-        aborted_ = true;
+        *aborted_ = true;
         handles.swap(handles_);
     }
     CloseList(std::move(handles));
@@ -170,7 +170,7 @@ DWORD InternetSessionState::StepBudgetMs() const {
 }
 
 void InternetSessionState::Deliver(DWORD status, const void* info, DWORD length) {
-    if (aborted_)
+    if (*aborted_)
         return;
     StatusHandler handler;
     {
@@ -221,7 +221,7 @@ void CALLBACK InternetSessionState::StatusCallback(HINTERNET, DWORD_PTR context,
 }
 
 InternetSessionState::StepResult InternetSessionState::Run(Step step) {
-    if (aborted_)
+    if (*aborted_)
         throw Cancelled();
     if (!Bounded()) {
         StepResult result = step();
@@ -236,6 +236,10 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step) {
         std::lock_guard lock(mutex_);
         stop = stopEvent_;
     }
+    if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
+        Abort();
+        throw Cancelled();
+    }
     if (budget == 0) {
         Abort();
         throw TimedOut();
@@ -248,11 +252,15 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step) {
         throw InternetError(GetLastError(), "Cannot create an event.");
     // The helper owns a share of the channel and of nothing else of ours: when the caller walks
     // away, it may run on in WinINet for as long as WinINet keeps it, harming no one.
-    std::thread([channel, step = std::move(step)] {
+    std::thread([channel, aborted = aborted_, step = std::move(step)] {
         t_channel = channel.get();
         StepResult result;
         try {
-            result = step();
+            // An abort may have closed the step's handles while this thread was starting, and
+            // WinINet may already have given their values to new handles: do not touch them.
+            // (A window of a few instructions remains between this test and WinINet's own
+            // lookup of the handle; no API closes it.)
+            result = *aborted ? StepResult{false, nullptr, Cancelled()} : step();
         } catch (...) {
             result = StepResult{false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
         }

@@ -54,7 +54,7 @@ public:
     // Whether the handle is still open and the session's (not closed by an abort or CloseAll).
     bool Owns(HINTERNET handle) const;
     void Abort() noexcept;
-    bool Aborted() const noexcept { return aborted_.load(); }
+    bool Aborted() const noexcept { return aborted_->load(); }
     // The handle opened first: the session's own.
     HINTERNET SessionHandle() const noexcept;
 
@@ -83,7 +83,8 @@ private:
     const DWORD_PTR context_;
     mutable std::mutex mutex_;
     std::vector<HINTERNET> handles_;
-    std::atomic<bool> aborted_{false};
+    // Shared with the helper threads, which look at it just before they call WinINet.
+    const std::shared_ptr<std::atomic<bool>> aborted_ = std::make_shared<std::atomic<bool>>(false);
     StatusHandler handler_;
     HANDLE stopEvent_ = nullptr;
     std::chrono::milliseconds stepTimeout_{0};

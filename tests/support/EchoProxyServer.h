@@ -14,9 +14,13 @@
 // The proxy is set through the process's http_proxy variable, not the registry, so that test
 // programs running at the same time in one Wine prefix cannot take each other's proxy. Wine's
 // WinINet reads it at every InternetOpen with INTERNET_OPEN_TYPE_PRECONFIG, unless the prefix's
-// registry enables a proxy of its own. A host listed in no_proxy bypasses the proxy and, with no
-// network, fails name resolution (12007): that is how to test an unresolvable host.
+// registry enables a proxy of its own.
+// Other failures: a host listed in no_proxy bypasses the proxy and, with no network, fails name
+// resolution (12007): that is an unresolvable host. After Stop() the proxy port refuses, and
+// every request fails to connect (12029): that is a refused connection.
 // Hosts never configured are answered "502 Bad Gateway" with an empty body.
+// Use one object from one thread at a time (a test's helper thread may poll Requests() while
+// the test's own thread is blocked in the code under test).
 
 #include "tests/support/TestServerProcess.h"
 
