@@ -23,14 +23,17 @@ bool WorkerThread::Start() {
         return false;
     auto reference = std::make_unique<std::shared_ptr<WorkerThread>>(std::move(self));
     unsigned id = 0;
-    // _beginthreadex rather than CreateThread: the worker uses the C runtime.
+    // _beginthreadex rather than CreateThread: the worker uses the C runtime. Created suspended so
+    // that the handle and id are in place before Run() can look at them (through Join or
+    // IsRunning); resumed at once, and never suspended again.
     const uintptr_t handle =
-        ::_beginthreadex(nullptr, 0, &WorkerThread::ThreadEntry, reference.get(), 0, &id);
+        ::_beginthreadex(nullptr, 0, &WorkerThread::ThreadEntry, reference.get(), CREATE_SUSPENDED, &id);
     if (handle == 0)
         return false;
     reference.release(); // now the thread's
     thread_.reset(reinterpret_cast<HANDLE>(handle));
     threadId_ = id;
+    ::ResumeThread(thread_.get());
     return true;
 }
 
