@@ -1,0 +1,132 @@
+#include "app/InstanceGuard.h"
+
+#include "framework/Win32Handles.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace tovra {
+namespace {
+
+// Shared by every process that runs this program file, whatever its desktop (the section is
+// marked shared in the image; see the linker options of the application target).
+HWND sharedMainWindow __attribute__((section(".shr"), shared)) = nullptr;
+
+std::string DesktopSuffix() {
+    HDESK desktop = ::GetThreadDesktop(::GetCurrentThreadId());
+    DWORD needed = 0;
+    if (::GetUserObjectInformationA(desktop, UOI_NAME, nullptr, 0, &needed) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+        return "-Win9x";
+    std::vector<char> name(needed + 1, '\0');
+    if (!::GetUserObjectInformationA(desktop, UOI_NAME, name.data(), needed, &needed))
+        return "-Win9x";
+    return std::string("-") + name.data();
+}
+
+std::string LogonSessionSuffix() {
+    UniqueKernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return {};
+    TOKEN_STATISTICS statistics{};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenStatistics, &statistics, sizeof statistics, &size))
+        return {};
+    return LogonSuffix(static_cast<DWORD>(statistics.AuthenticationId.HighPart),
+                       statistics.AuthenticationId.LowPart);
+}
+
+std::string UserSuffix() {
+    char user[64] = {};
+    DWORD userSize = sizeof user;
+    if (!::GetUserNameA(user, &userSize))
+        return {};
+    // Where the variable is not set the text stays as it is, as the platform leaves it.
+    char domain[64] = "%USERDOMAIN%";
+    const DWORD expanded = ::ExpandEnvironmentStringsA("%USERDOMAIN%", domain, sizeof domain);
+    if (expanded == 0 || expanded > sizeof domain)
+        std::snprintf(domain, sizeof domain, "%s", "%USERDOMAIN%");
+    return std::string("-") + domain + "-" + user;
+}
+
+} // namespace
+
+std::string LogonSuffix(DWORD highPart, DWORD lowPart) {
+    char text[32];
+    std::snprintf(text, sizeof text, "-%08lx%08lx", static_cast<unsigned long>(highPart),
+                  static_cast<unsigned long>(lowPart));
+    return text;
+}
+
+std::string BuildInstanceName(std::string_view prefix, InstanceScope scope) {
+    std::string name(prefix);
+    switch (scope) {
+    case InstanceScope::Desktop:
+        name += DesktopSuffix();
+        break;
+    case InstanceScope::Logon:
+        name += LogonSessionSuffix();
+        break;
+    case InstanceScope::User:
+        name += UserSuffix();
+        break;
+    case InstanceScope::None:
+    default:
+        break;
+    }
+    return name;
+}
+
+bool IsFirstInstance() {
+    const std::string name = BuildInstanceName(kInstanceNamePrefix, InstanceScope::Desktop);
+    HANDLE mutex = ::CreateMutexA(nullptr, TRUE, name.c_str());
+    const DWORD error = ::GetLastError();
+    if (mutex != nullptr)
+        ::ReleaseMutex(mutex);
+    // The handle is deliberately never closed: it keeps the name alive for as long as this
+    // process runs, and the system closes it when the process ends.
+    return error != ERROR_ALREADY_EXISTS;
+}
+
+void PublishMainWindow(HWND mainWindow) {
+    ::InterlockedExchange(reinterpret_cast<volatile LONG*>(&sharedMainWindow),
+                          static_cast<LONG>(reinterpret_cast<LONG_PTR>(mainWindow)));
+}
+
+HWND PublishedMainWindow() {
+    const LONG value =
+        ::InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&sharedMainWindow), 0, 0);
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(value));
+}
+
+void NotifyRunningInstance(int kind) {
+    if (IsFirstInstance())
+        return;
+    HWND window = PublishedMainWindow();
+    if (window == nullptr || !::IsWindow(window))
+        return;
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == ::GetCurrentProcessId())
+        return;
+    DWORD_PTR ignored = 0;
+    switch (kind) {
+    case 2:
+        ::SetForegroundWindow(window);
+        if (::IsIconic(window))
+            ::ShowWindow(window, SW_RESTORE);
+        break;
+    case 1:
+        ::SendMessageTimeoutA(window, kNotifyUninstallMessage, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
+                              &ignored);
+        break;
+    case 0:
+        ::SendMessageTimeoutA(window, kNotifyStartMessage, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,
+                              &ignored);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace tovra
