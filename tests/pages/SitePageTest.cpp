@@ -43,14 +43,19 @@ private:
     std::string file_;
 };
 
-// Types a name into the open dialog's file name box and presses its Open button.
-void ChooseFile(HWND dialog, const std::string& path) {
-    HWND name = ::GetDlgItem(dialog, cmb13);
-    if (!name)
-        name = ::GetDlgItem(dialog, edt1);
-    ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+// Types a name into the open dialog's file name box and presses its Open button. A folder name
+// makes the dialog go into that folder, as a user's browsing does, and leaves it open.
+void Enter(HWND dialog, const std::string& name, bool wait) {
+    HWND box = ::GetDlgItem(dialog, cmb13);
+    if (!box)
+        box = ::GetDlgItem(dialog, edt1);
+    ::SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    const WPARAM open = MAKEWPARAM(IDOK, BN_CLICKED);
+    const LPARAM button = reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK));
+    if (wait)
+        ::SendMessageA(dialog, WM_COMMAND, open, button);
+    else
+        ::PostMessageA(dialog, WM_COMMAND, open, button);
 }
 
 class SitePageTest : public ::testing::Test {
@@ -98,7 +103,10 @@ TEST_F(SitePageTest, ChosenTemplateFillsTheBoxAndTheCurrentDirectoryStays) {
     ASSERT_NE(before, templates.Folder());
     page.SetItemText(IDC_SITE_TEMPLATE_FILE, "Tovra.html");
 
-    test::ModalDriver driver("Open", [&](HWND dialog) { ChooseFile(dialog, templates.File()); });
+    test::ModalDriver driver("Open", [&](HWND dialog) {
+        Enter(dialog, templates.Folder(), true);
+        Enter(dialog, "page.htm", false);
+    });
     EXPECT_TRUE(page.BrowseTemplate());
     ASSERT_TRUE(driver.Found());
 
