@@ -1,0 +1,206 @@
+#include "tests/e2e/TovraProcess.h"
+
+#include "detection/IpAddressChecker.h"
+#include "resources/MainDialogIds.h"
+#include "resources/SitePageIds.h"
+#include "resources/TrayMenuIds.h"
+#include "tests/support/EchoProxyServer.h"
+#include "tests/support/FtpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+namespace tovra::test {
+namespace {
+
+// The first of the built-in echo sites; the others are never asked when it answers.
+constexpr char kFirstEchoHost[] = "ifconfig.me";
+constexpr char kTemplate[] = "<html>IP <IPAddress> at <time></html>";
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        echo.UseAsProxyForThisProcess();
+        echo.Answer(kFirstEchoHost, 200, "198.51.100.23\n");
+        templatePath = ftp.HomeWindowsPath() + "\\..\\tovra-e2e-template-" +
+                       std::to_string(::GetCurrentProcessId()) + ".html";
+        std::ofstream(templatePath, std::ios::binary) << kTemplate;
+    }
+    void TearDown() override { ::DeleteFileA(templatePath.c_str()); }
+
+    // A configured site on the local server, web detection, the page stored as /ip.html.
+    void StoreSite(const std::string& address = "127.0.0.1") {
+        registry.Set("SiteAddress", address);
+        registry.Set("SitePort", std::to_string(ftp.Port()));
+        registry.Set("SiteUsername", ftp.User());
+        registry.Set("SitePassword", ftp.Password());
+        registry.Set("SiteRemotePath", "/ip.html");
+        registry.Set("SitePasvMode", "1");
+        registry.Set("LocalTemplateFile", templatePath);
+        registry.Set("GetWebAddress", "1");
+    }
+
+    bool WaitForPage(const std::string& address, std::chrono::milliseconds timeout = 30s) {
+        return WaitUntil(
+            [&] {
+                return ftp.FileExists("ip.html") &&
+                       ftp.ReadFile("ip.html").find("IP " + address + " at ") != std::string::npos;
+            },
+            timeout);
+    }
+
+    TestRegistry registry;
+    FtpTestServer ftp;
+    EchoProxyServer echo;
+    std::string templatePath;
+};
+
+TEST_F(EndToEndTest, StartsInTheTrayWithTheWindowHiddenAndUploadsTheWebAddress) {
+    StoreSite();
+    TovraProcess tovra;
+    HWND main = tovra.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_TRUE(WaitUntil([&] { return tovra.HasTrayIcon(); }, 15s));
+
+    ASSERT_TRUE(WaitForPage("198.51.100.23"));
+    const auto asked = echo.Requests();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front().host, kFirstEchoHost);
+    EXPECT_EQ(asked.front().userAgent, "Tovra");
+}
+
+TEST_F(EndToEndTest, LocalDetectionUploadsTheInterfaceAddress) {
+    StoreSite();
+    registry.Set("GetWebAddress", "0");
+    const std::string local = CIpAddressChecker::FindLocalAddress();
+    TovraProcess tovra;
+    if (local.empty()) {
+        EXPECT_TRUE(tovra.WaitForLogLine("No IP Address could be detected.", 30s));
+        EXPECT_FALSE(ftp.FileExists("ip.html"));
+    } else {
+        EXPECT_TRUE(WaitForPage(local));
+    }
+    EXPECT_TRUE(echo.Requests().empty());
+}
+
+TEST_F(EndToEndTest, AnUnchangedAddressIsNotUploadedUnlessForced) {
+    StoreSite();
+    registry.Set("LastIP", "198.51.100.23");
+    {
+        TovraProcess tovra;
+        ASSERT_TRUE(tovra.WaitForMainWindow());
+        EXPECT_TRUE(tovra.WaitForLogLine(
+            "Detected IP Address hasn't changed, and Force Upload was not turned on.", 30s));
+        EXPECT_FALSE(ftp.FileExists("ip.html"));
+    }
+    registry.Set("ForcePost", "1");
+    TovraProcess forced;
+    EXPECT_TRUE(WaitForPage("198.51.100.23"));
+}
+
+TEST_F(EndToEndTest, PostNowFromTheTrayAndFromTheWindowEachUpload) {
+    StoreSite();
+    TovraProcess tovra;
+    ASSERT_TRUE(tovra.WaitForMainWindow());
+    ASSERT_TRUE(WaitForPage("198.51.100.23"));
+
+    // The tray's item checks again: a new address is uploaded.
+    echo.Answer(kFirstEchoHost, 200, "198.51.100.24");
+    tovra.SendTrayCommand(ID_TRAY_POST_NOW);
+    EXPECT_TRUE(WaitForPage("198.51.100.24"));
+
+    // The window's button posts the address it holds, changed or not.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return tovra.LogText().find("File uploaded successfully!") != std::string::npos; }, 5s));
+    ftp.SetFault(FtpFault::None);
+    ASSERT_TRUE(::DeleteFileA((ftp.HomeWindowsPath() + "\\ip.html").c_str()));
+    tovra.Click(IDC_MAIN_POST_NOW);
+    EXPECT_TRUE(WaitForPage("198.51.100.24"));
+}
+
+TEST_F(EndToEndTest, ASavedSiteAddressIsStoredAndUsedByTheNextPost) {
+    // Nothing listens there: the first post fails.
+    StoreSite("127.0.0.2");
+    TovraProcess tovra;
+    ASSERT_TRUE(tovra.WaitForMainWindow());
+    ASSERT_TRUE(tovra.WaitForLogLine("Connecting to 127.0.0.2...", 30s));
+
+    tovra.SendTrayCommand(ID_TRAY_SHOW);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) != FALSE; }, 5s));
+    tovra.SetControlText(IDC_SITE_ADDRESS, "127.0.0.1");
+    tovra.Click(IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return registry.Get("SiteAddress") == "127.0.0.1"; }, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) == FALSE; }, 5s));
+
+    tovra.Click(IDC_MAIN_POST_NOW);
+    EXPECT_TRUE(WaitForPage("198.51.100.23"));
+}
+
+TEST_F(EndToEndTest, ASecondCopyOnTheSameDesktopEndsAtOnce) {
+    StoreSite();
+    TovraProcess first;
+    ASSERT_TRUE(first.WaitForMainWindow());
+    TovraProcess second;
+    EXPECT_TRUE(second.WaitForExit(15s));
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(first.IsRunning());
+}
+
+TEST_F(EndToEndTest, TwoCopiesStartedTogetherLeaveExactlyOne) {
+    StoreSite();
+    auto a = std::make_unique<TovraProcess>();
+    auto b = std::make_unique<TovraProcess>();
+    ASSERT_TRUE(WaitUntil([&] { return !a->IsRunning() || !b->IsRunning(); }, 20s));
+    TovraProcess& survivor = a->IsRunning() ? *a : *b;
+    EXPECT_TRUE(survivor.WaitForMainWindow());
+    EXPECT_TRUE(survivor.IsRunning());
+    EXPECT_NE(a->IsRunning(), b->IsRunning());
+}
+
+TEST_F(EndToEndTest, UninstallInAnyLetterCaseRemovesTheSettingsAndLeavesARunningCopyRunning) {
+    StoreSite();
+    TovraProcess running;
+    ASSERT_TRUE(running.WaitForMainWindow());
+    registry.SetRunValue("tovra.exe");
+
+    TovraProcess uninstall("/UnInstall");
+    ASSERT_TRUE(uninstall.WaitForExit(15s));
+    EXPECT_EQ(uninstall.ExitCode(), 0u);
+    EXPECT_EQ(uninstall.MainWindow(), nullptr);
+    EXPECT_FALSE(registry.SettingsKeyExists());
+    EXPECT_FALSE(registry.RunValueExists());
+    EXPECT_TRUE(registry.CompanyKeyExists());
+    EXPECT_TRUE(running.IsRunning());
+}
+
+TEST_F(EndToEndTest, UninstallFollowedByABlankIsANormalRun) {
+    StoreSite();
+    TovraProcess running;
+    ASSERT_TRUE(running.WaitForMainWindow());
+    TovraProcess notUninstall("uninstall ");
+    ASSERT_TRUE(notUninstall.WaitForExit(15s));
+    EXPECT_TRUE(registry.SettingsKeyExists());
+    EXPECT_TRUE(running.IsRunning());
+}
+
+TEST_F(EndToEndTest, ExitEndsTheProgramPromptlyWhileALookupHangsAndRemovesTheIcon) {
+    StoreSite();
+    echo.Hang(kFirstEchoHost);
+    TovraProcess tovra;
+    ASSERT_TRUE(tovra.WaitForMainWindow());
+    ASSERT_TRUE(WaitUntil([&] { return !echo.Requests().empty(); }, 15s));
+    ASSERT_TRUE(WaitUntil([&] { return tovra.HasTrayIcon(); }, 5s));
+    HWND tray = tovra.TrayWindow();
+
+    tovra.SendTrayCommand(ID_TRAY_EXIT);
+    // A lookup is bounded by ten seconds; ending well within that shows Exit did not wait for it.
+    EXPECT_TRUE(tovra.WaitForExit(3s));
+    EXPECT_EQ(tovra.ExitCode(), 0u);
+    EXPECT_FALSE(::IsWindow(tray));
+}
+
+} // namespace
+} // namespace tovra::test
