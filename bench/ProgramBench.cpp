@@ -1,0 +1,132 @@
+// Figures of the whole program, measured from outside as the end-to-end tests watch it:
+//   - the time from process start to the tray icon (median of five starts),
+//   - working set and private bytes after start and after 100 posting cycles,
+//   - CPU time used while idle for N seconds (default 600: ten minutes),
+//   - the size of tovra.exe.
+// Runs under Wine with the loopback FTP server and echo proxy of the tests:
+//   scripts/wine-run.sh BUILD_DIR bench/program_bench.exe [idle-seconds]
+// Prints figures only; it asserts nothing.
+
+#include "resources/TrayMenuIds.h"
+#include "tests/e2e/TovraProcess.h"
+#include "tests/support/EchoProxyServer.h"
+#include "tests/support/FtpTestServer.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+using namespace tovra::test;
+
+namespace {
+
+struct Memory {
+    double workingSetKiB = 0;
+    double privateKiB = 0;
+};
+
+Memory MemoryOf(DWORD processId) {
+    Memory memory;
+    tovra::UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (process && ::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                          sizeof counters)) {
+        memory.workingSetKiB = counters.WorkingSetSize / 1024.0;
+        memory.privateKiB = counters.PrivateUsage / 1024.0;
+    }
+    return memory;
+}
+
+double CpuMilliseconds(DWORD processId) {
+    tovra::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+        return -1;
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+std::size_t CountOf(const std::string& text, const std::string& word) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + word.size()))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 600;
+
+    FtpTestServer ftp;
+    EchoProxyServer echo;
+    echo.UseAsProxyForThisProcess();
+    echo.Answer("ifconfig.me", 200, "198.51.100.23");
+    const std::string templatePath = ftp.HomeWindowsPath() + "\\..\\tovra-bench-template.html";
+    std::ofstream(templatePath, std::ios::binary) << "<html><IPAddress> <time> <date></html>";
+
+    TestRegistry registry;
+    registry.Set("SiteAddress", "127.0.0.1");
+    registry.Set("SitePort", std::to_string(ftp.Port()));
+    registry.Set("SiteUsername", ftp.User());
+    registry.Set("SitePassword", ftp.Password());
+    registry.Set("SiteRemotePath", "/ip.html");
+    registry.Set("LocalTemplateFile", templatePath);
+    registry.Set("GetWebAddress", "1");
+    registry.Set("ForcePost", "1");
+
+    std::vector<double> startMs;
+    for (int run = 0; run < 5; ++run) {
+        const auto started = std::chrono::steady_clock::now();
+        TovraProcess tovra;
+        if (!WaitUntil([&] { return tovra.HasTrayIcon(); }, 30s)) {
+            std::printf("start %d: no tray icon within 30 s\n", run + 1);
+            continue;
+        }
+        startMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+    }
+    std::sort(startMs.begin(), startMs.end());
+    if (!startMs.empty())
+        std::printf("start to tray icon: median %.0f ms (min %.0f, max %.0f, %zu starts)\n",
+                    startMs[startMs.size() / 2], startMs.front(), startMs.back(), startMs.size());
+
+    TovraProcess tovra;
+    tovra.WaitForMainWindow();
+    WaitUntil([&] { return CountOf(tovra.LogText(), "File uploaded successfully!") >= 1; }, 30s);
+    const Memory afterStart = MemoryOf(tovra.Id());
+    std::printf("after start: working set %.0f KiB, private bytes %.0f KiB\n", afterStart.workingSetKiB,
+                afterStart.privateKiB);
+
+    const auto cyclesStarted = std::chrono::steady_clock::now();
+    for (std::size_t cycle = 2; cycle <= 101; ++cycle) {
+        tovra.SendTrayCommand(ID_TRAY_POST_NOW);
+        if (!WaitUntil([&] { return CountOf(tovra.LogText(), "File uploaded successfully!") >= cycle; }, 30s)) {
+            std::printf("cycle %zu did not upload within 30 s\n", cycle - 1);
+            break;
+        }
+    }
+    const double cyclesSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - cyclesStarted).count();
+    const Memory afterCycles = MemoryOf(tovra.Id());
+    std::printf("after 100 cycles (%.1f s): working set %.0f KiB, private bytes %.0f KiB (growth %+.0f KiB)\n",
+                cyclesSeconds, afterCycles.workingSetKiB, afterCycles.privateKiB,
+                afterCycles.privateKiB - afterStart.privateKiB);
+
+    const double cpuBefore = CpuMilliseconds(tovra.Id());
+    ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+    const double cpuAfter = CpuMilliseconds(tovra.Id());
+    std::printf("idle for %d s: %.0f ms of CPU time\n", idleSeconds, cpuAfter - cpuBefore);
+
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (::GetFileAttributesExA(TovraExePath().c_str(), GetFileExInfoStandard, &attributes))
+        std::printf("tovra.exe: %lu bytes\n", static_cast<unsigned long>(attributes.nFileSizeLow));
+
+    ::DeleteFileA(templatePath.c_str());
+    return 0;
+}
