@@ -1,0 +1,174 @@
+// The About box as the user meets it (texts, title font, colours), shown and closed the way the
+// main window does it, and the help file looked up beside the program.
+
+#include "mainwindow/AboutDialog.h"
+#include "mainwindow/HelpFile.h"
+
+#include "resources/AboutDialogIds.h"
+#include "resources/ResourceIds.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tovra::CAboutDialog;
+
+HINSTANCE Instance() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[128] = {};
+    ::GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+LOGFONTA FontOf(HWND control) {
+    LOGFONTA font{};
+    const auto handle = reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0));
+    ::GetObjectA(handle, sizeof font, &font);
+    return font;
+}
+
+int ScreenPixelsPerInch() {
+    const HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+TEST(AboutDialogTest, TitleFontIsFourteenPointsRoundedToTheNearestPixel) {
+    EXPECT_EQ(CAboutDialog::TitleFontHeight(96), -19);  // 18.67
+    EXPECT_EQ(CAboutDialog::TitleFontHeight(120), -23); // 23.33
+    EXPECT_EQ(CAboutDialog::TitleFontHeight(144), -28);
+}
+
+class OpenAboutDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(about_.Create(Instance(), IDD_ABOUT, nullptr)); }
+    HWND Dialog() const { return about_.Handle(); }
+    CAboutDialog about_;
+};
+
+TEST_F(OpenAboutDialogTest, ShowsNameVersionAndMakerWithoutAVersionLabel) {
+    EXPECT_EQ(ItemText(Dialog(), IDC_ABOUT_TITLE), "Tovra");
+    EXPECT_EQ(ItemText(Dialog(), IDC_ABOUT_VERSION), "2.0 (build 7)");
+    EXPECT_EQ(ItemText(Dialog(), IDC_ABOUT_MAKER), "Brannik");
+    EXPECT_EQ(ItemText(Dialog(), IDOK), "&Close");
+}
+
+TEST_F(OpenAboutDialogTest, TitleIsInTahomaAtTheDisplaysResolution) {
+    const LOGFONTA title = FontOf(::GetDlgItem(Dialog(), IDC_ABOUT_TITLE));
+    EXPECT_STREQ(title.lfFaceName, "Tahoma");
+    EXPECT_EQ(title.lfHeight, CAboutDialog::TitleFontHeight(ScreenPixelsPerInch()));
+    EXPECT_EQ(title.lfCharSet, ANSI_CHARSET);
+    EXPECT_FALSE(title.lfItalic);
+    // The other texts keep the dialog's own font.
+    EXPECT_NE(::SendDlgItemMessageA(Dialog(), IDC_ABOUT_VERSION, WM_GETFONT, 0, 0),
+              ::SendDlgItemMessageA(Dialog(), IDC_ABOUT_TITLE, WM_GETFONT, 0, 0));
+}
+
+TEST_F(OpenAboutDialogTest, TextsAreBlackOnLightBlueAndTheButtonKeepsSystemColours) {
+    const HDC screen = ::GetDC(nullptr);
+    const HDC dc = ::CreateCompatibleDC(screen);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SetBkMode(dc, OPAQUE);
+
+    const auto staticBrush = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(Dialog(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(Dialog(), IDC_ABOUT_VERSION))));
+    LOGBRUSH brush{};
+    ASSERT_EQ(::GetObjectA(staticBrush, sizeof brush, &brush), static_cast<int>(sizeof brush));
+    EXPECT_EQ(brush.lbStyle, static_cast<UINT>(BS_SOLID));
+    EXPECT_EQ(brush.lbColor, RGB(220, 237, 255));
+    EXPECT_EQ(::GetTextColor(dc), RGB(0, 0, 0));
+    EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+
+    const auto dialogBrush = reinterpret_cast<HBRUSH>(::SendMessageA(
+        Dialog(), WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Dialog())));
+    EXPECT_EQ(dialogBrush, staticBrush);
+
+    const auto buttonBrush =
+        reinterpret_cast<HBRUSH>(::SendMessageA(Dialog(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),
+                                                reinterpret_cast<LPARAM>(::GetDlgItem(Dialog(), IDOK))));
+    EXPECT_NE(buttonBrush, staticBrush);
+
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+}
+
+// What ShowAndClose does with the box once it is up.
+const std::function<void(HWND)>* g_whileOpen = nullptr;
+
+void CALLBACK InspectAndCloseAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND box = ::FindWindowA(nullptr, "About Tovra");
+    if (box == nullptr || !::IsWindowVisible(box))
+        return;
+    ::KillTimer(nullptr, timer);
+    (*g_whileOpen)(box);
+    ::SendMessageA(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
+// Runs the box modally as the main window does, calls whileOpen once it is up, and closes it
+// with a click on Close. Returns the box's result.
+INT_PTR ShowAndClose(const std::function<void(HWND)>& whileOpen) {
+    g_whileOpen = &whileOpen;
+    // The modal loop dispatches this thread's timer, which finds the box and closes it.
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, InspectAndCloseAboutBox);
+    CAboutDialog about;
+    const INT_PTR result = about.Show(Instance(), nullptr);
+    ::KillTimer(nullptr, timer);
+    g_whileOpen = nullptr;
+    return result;
+}
+
+TEST(AboutDialogModalTest, CloseEndsTheBoxAndLeavesNoFontOrBrushBehind) {
+    // Wine counts no GDI objects (always 0), so the objects' own handles are checked as well.
+    const DWORD gdiBefore = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    std::vector<HGDIOBJ> used;
+    for (int showing = 0; showing < 2; ++showing) {
+        const INT_PTR result = ShowAndClose([&](HWND box) {
+            used.push_back(
+                reinterpret_cast<HGDIOBJ>(::SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_GETFONT, 0, 0)));
+            const HDC dc = ::GetDC(box);
+            used.push_back(reinterpret_cast<HGDIOBJ>(::SendMessageA(
+                box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(box))));
+            ::ReleaseDC(box, dc);
+        });
+        EXPECT_EQ(result, IDOK);
+    }
+    ASSERT_EQ(used.size(), 4u);
+    for (HGDIOBJ object : used) {
+        EXPECT_NE(object, nullptr);
+        EXPECT_EQ(::GetObjectType(object), 0u) << "still alive: " << object;
+    }
+    EXPECT_EQ(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
+}
+
+TEST(HelpFileTest, IsLookedUpBesideTheProgramWhateverTheCurrentDirectory) {
+    char program[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string folder(program);
+    folder.resize(folder.find_last_of('\\') + 1);
+
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA("C:\\"));
+    const std::string path = tovra::HelpFilePath();
+    ::SetCurrentDirectoryA(previous);
+
+    EXPECT_EQ(path, folder + "Tovra.chm");
+}
+
+TEST(HelpFileTest, MissingHelpFileIsReportedWithoutAnyWindow) {
+    ASSERT_EQ(::GetFileAttributesA(tovra::HelpFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(tovra::OpenHelpFile(nullptr));
+}
+
+} // namespace
