@@ -36,8 +36,10 @@ int GroupValue(const char* first, const char* last) {
 } // namespace
 
 std::uint32_t ScanDottedQuad(const char*& position, const char* end) {
+    // Only whether the run of digits and dots is long enough matters; measuring all of it would
+    // make a page of "1.1.1.1.1..." cost time quadratic in its length.
     const char* run = position;
-    while (run != end && (IsDigit(*run) || *run == '.'))
+    while (run != end && run - position < kShortestAddressText && (IsDigit(*run) || *run == '.'))
         ++run;
     if (run - position < kShortestAddressText) {
         position = run;
