@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -41,6 +42,9 @@ bool CLocalPage::Create(HINSTANCE instance, HWND parent) {
 
 bool CLocalPage::OnInit() {
     EnableTabPageTheme(Handle());
+    // The edit control's own limit (32K characters by default) would refuse lines long before
+    // ours; the log's length is kept by AppendLog instead.
+    Window(LogBox()).SendMsg(EM_SETLIMITTEXT, kLogCapacity + 1);
     return true;
 }
 
@@ -90,6 +94,37 @@ void CLocalPage::SetAddressText(const std::string& address) const noexcept {
 
 HWND CLocalPage::LogBox() const noexcept {
     return Item(IDC_LOCAL_LOG);
+}
+
+void CLocalPage::AppendLog(std::string_view lines) const {
+    if (lines.empty())
+        return;
+    const Window log(LogBox());
+    const std::size_t length = static_cast<std::size_t>(log.SendMsg(WM_GETTEXTLENGTH));
+    if (length + lines.size() <= kLogCapacity) {
+        // Appending at the end, rather than setting the whole text again, keeps each line cheap.
+        log.SendMsg(EM_SETSEL, length, length);
+        const std::string text(lines);
+        log.SendMsg(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    } else {
+        std::string text = log.Text();
+        text.append(lines);
+        // Keep the newest part, starting at the first whole line within the capacity.
+        std::size_t start = text.size() - std::min(text.size(), kLogCapacity);
+        if (start > 0) {
+            const std::size_t lineStart = text.find('\n', start - 1);
+            start = lineStart == std::string::npos ? text.size() : lineStart + 1;
+        }
+        log.SetText(text.substr(start));
+    }
+    ScrollLogToEnd();
+}
+
+void CLocalPage::ScrollLogToEnd() const noexcept {
+    const Window log(LogBox());
+    const LRESULT length = log.SendMsg(WM_GETTEXTLENGTH);
+    log.SendMsg(EM_SETSEL, static_cast<WPARAM>(length), length);
+    log.SendMsg(EM_SCROLLCARET);
 }
 
 } // namespace tovra

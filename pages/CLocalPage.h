@@ -11,7 +11,9 @@
 #include "framework/Dialog.h"
 
 #include <functional>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tovra {
 
@@ -40,6 +42,14 @@ public:
 
     // The multi-line, read-only log box.
     HWND LogBox() const noexcept;
+
+    // Appends whole lines (each ending in CR LF) to the log and scrolls to its end. The log keeps
+    // the newest kLogCapacity characters: the program runs for years, and a log that grew without
+    // end would cost memory and time at every line. Older lines are dropped whole.
+    static constexpr std::size_t kLogCapacity = 512 * 1024;
+    void AppendLog(std::string_view lines) const;
+    // Scrolls the log so that its last line is visible.
+    void ScrollLogToEnd() const noexcept;
 
 protected:
     bool OnInit() override;

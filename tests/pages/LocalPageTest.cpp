@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace tovra {
@@ -76,6 +77,41 @@ TEST_F(LocalPageTest, TextThatIsNoAddressBlanksTheField) {
         page.SetAddressText(text);
         EXPECT_EQ(page.AddressText(), "") << text;
     }
+}
+
+TEST_F(LocalPageTest, LogKeepsLinesInOrderAndShowsTheLast) {
+    for (int i = 0; i < 60; ++i)
+        page.AppendLog("line " + std::to_string(i) + "\r\n");
+    const std::string text = Window(page.LogBox()).Text();
+    EXPECT_EQ(text.substr(0, 16), "line 0\r\nline 1\r\n");
+    EXPECT_EQ(text.substr(text.size() - 9), "line 59\r\n");
+
+    // The box is taller than one line but far shorter than sixty: its last lines are in view.
+    const Window log(page.LogBox());
+    const LRESULT lines = log.SendMsg(EM_GETLINECOUNT);
+    const LRESULT firstVisible = log.SendMsg(EM_GETFIRSTVISIBLELINE);
+    EXPECT_GT(firstVisible, 40);
+    EXPECT_LT(firstVisible, lines);
+}
+
+TEST_F(LocalPageTest, LogBeyondItsCapacityDropsTheOldestWholeLines) {
+    const std::string filler(1000, 'x');
+    const std::size_t count = CLocalPage::kLogCapacity / 1000 + 20;
+    for (std::size_t i = 0; i < count; ++i)
+        page.AppendLog(std::to_string(i) + " " + filler + "\r\n");
+    page.AppendLog("newest\r\n");
+
+    const std::string text = Window(page.LogBox()).Text();
+    EXPECT_LE(text.size(), CLocalPage::kLogCapacity);
+    EXPECT_GT(text.size(), CLocalPage::kLogCapacity - 1100);
+    EXPECT_EQ(text.substr(text.size() - 8), "newest\r\n");
+    // It begins with a whole line: a number, a blank and the filler.
+    const std::size_t firstEnd = text.find("\r\n");
+    ASSERT_NE(firstEnd, std::string::npos);
+    const std::string first = text.substr(0, firstEnd);
+    EXPECT_EQ(first.substr(first.find(' ') + 1), filler);
+    EXPECT_GT(std::stoul(first), 0u);
+    EXPECT_NE(text.find(std::to_string(count - 1) + " " + filler + "\r\nnewest\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,305 @@
+#include "mainwindow/CMainDialog.h"
+
+#include "app/InstanceGuard.h"
+#include "app/RegistryStore.h"
+#include "framework/FixedText.h"
+#include "mainwindow/AboutDialog.h"
+#include "mainwindow/CMainWindowView.h"
+#include "mainwindow/HelpFile.h"
+#include "mainwindow/SettingsPages.h"
+#include "mainwindow/SettingsRegistry.h"
+#include "resources/MainDialogIds.h"
+#include "resources/ResourceIds.h"
+#include "resources/TrayMenuIds.h"
+#include "tray/TrayIcon.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+namespace tovra {
+namespace {
+
+// Where a page sits, in pixels from the tab control's top-left corner: inside its border and
+// below the row of tabs.
+constexpr int kPageOffsetX = 10;
+constexpr int kPageOffsetY = 30;
+
+// The timer is started with a long interval and set to the real one straight after, so that the
+// real interval counts from the moment the thread runs.
+constexpr unsigned kStartupIntervalMinutes = 10;
+
+CRegistryStore NamedStore() {
+    CRegistryStore store;
+    store.SetCompany(kCompanyName);
+    store.SetProduct(kProductName);
+    return store;
+}
+
+} // namespace
+
+CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
+                         MainDialogOptions options)
+    : instance_(instance), settings_(settings), trayIcon_(trayIcon), options_(std::move(options)),
+      localPage_([this](bool useWeb) {
+          if (cycle_)
+              cycle_->CheckAddressOnly(useWeb);
+      }) {
+    icon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
+                                            LR_SHARED));
+    smallIcon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+CMainDialog::~CMainDialog() {
+    StopWorkers();
+    // The base destructor cannot reach OnDestroy any more; the pages go with their parent.
+    Destroy();
+}
+
+bool CMainDialog::Create() {
+    return Dialog::Create(instance_, IDD_MAIN, nullptr);
+}
+
+HWND CMainDialog::Tabs() const noexcept {
+    return Item(IDC_MAIN_TABS);
+}
+
+bool CMainDialog::OnInit() {
+    // Later copies of the program find this window there; the tray's commands come here.
+    PublishMainWindow(Handle());
+    trayIcon_.SetCommandWindow(Handle());
+
+    AddAboutToSystemMenu();
+    SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+    InsertTabs();
+    CreatePage(localPage_, localPage_.Create(instance_, Handle()), true);
+    CreatePage(sitePage_, sitePage_.Create(instance_, Handle()), false);
+    CreatePage(advancedPage_, advancedPage_.Create(instance_, Handle()), false);
+
+    StartWorkers();
+    return true;
+}
+
+void CMainDialog::AddAboutToSystemMenu() const {
+    char text[128] = {};
+    if (::LoadStringA(instance_, IDS_ABOUT_MENU_ITEM, text, sizeof text) <= 0)
+        return;
+    const HMENU menu = ::GetSystemMenu(Handle(), FALSE);
+    if (!menu)
+        return;
+    ::InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_ABOUT_BOX, text);
+    ::InsertMenuA(menu, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+}
+
+void CMainDialog::InsertTabs() const {
+    const char* const names[] = {"Details", "Connection", "Advanced"};
+    for (int index = 0; index < 3; ++index) {
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>(names[index]);
+        ::SendMessageA(Tabs(), TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    }
+    ::SendMessageA(Tabs(), TCM_SETCURSEL, kDetailsTab, 0);
+}
+
+void CMainDialog::CreatePage(Dialog& page, bool created, bool visible) const {
+    if (!created)
+        return;
+    RECT tabs{};
+    ::GetWindowRect(Tabs(), &tabs);
+    ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&tabs), 2);
+    // Above the tab control in the stacking order, or the control would paint over the page.
+    ::SetWindowPos(page, HWND_TOP, tabs.left + kPageOffsetX, tabs.top + kPageOffsetY, 0, 0,
+                   SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void CMainDialog::StartWorkers() {
+    invoker_ = std::make_shared<UiInvoker>(instance_);
+    view_ = std::make_shared<CMainWindowView>(invoker_, *this);
+    cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
+    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.ipSites, options_.lookupDeadlineMs);
+    // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
+    // alive for good.
+    cycle_->Start([weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
+        if (const auto checker = weakChecker.lock())
+            checker->RequestCheck(useWeb, displayOnly);
+    });
+
+    LoadSettings();
+    checker_->RequestCheck(settings_.GetWebAddress, false);
+    checker_->Start();
+
+    timer_ = std::make_shared<CTimeWait>();
+    timer_->SetInterval(kStartupIntervalMinutes);
+    timer_->SetTarget(Handle(), WM_INTERVAL_TICK);
+    timer_->Start();
+    timer_->SetInterval(options_.postingIntervalMinutes);
+}
+
+void CMainDialog::StopWorkers() noexcept {
+    if (stopped_)
+        return;
+    stopped_ = true;
+    // First the invoker: a worker's call that is under way or comes later runs nothing, so no
+    // line, list change or result reaches the window from here on.
+    if (invoker_)
+        invoker_->Close();
+    // Each stop wakes its worker out of whatever it waits on (the network included) and waits a
+    // bounded time; a worker left behind co-owns what it uses and finds the invoker closed.
+    if (cycle_)
+        cycle_->Stop();
+    if (checker_)
+        checker_->Stop(kWorkerStopMs);
+    if (timer_)
+        timer_->Stop(kWorkerStopMs);
+}
+
+void CMainDialog::ExitProgram() {
+    StopWorkers();
+    Destroy();
+}
+
+void CMainDialog::ToggleMainWindow() {
+    if (IsVisible()) {
+        Hide();
+        return;
+    }
+    LoadSettings();
+    Show(SW_SHOW);
+    // Called from the tray, whose menu had the focus: bring the window to the user.
+    ::SetForegroundWindow(Handle());
+    localPage_.ScrollLogToEnd();
+}
+
+void CMainDialog::LoadSettings() {
+    if (LoadSettingsFromRegistry(NamedStore(), settings_) && cycle_)
+        cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
+    ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+}
+
+void CMainDialog::SaveSettings() {
+    TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+    SaveSettingsToRegistry(NamedStore(), settings_);
+}
+
+void CMainDialog::SelectTab(Tab tab) {
+    // Selecting by program sends no TCN_SELCHANGE.
+    ::SendMessageA(Tabs(), TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+    ShowSelectedPage();
+}
+
+CMainDialog::Tab CMainDialog::SelectedTab() const noexcept {
+    return static_cast<Tab>(::SendMessageA(Tabs(), TCM_GETCURSEL, 0, 0));
+}
+
+void CMainDialog::ShowSelectedPage() {
+    const LRESULT selected = ::SendMessageA(Tabs(), TCM_GETCURSEL, 0, 0);
+    if (selected < kDetailsTab || selected > kAdvancedTab)
+        return;
+    localPage_.Show(selected == kDetailsTab ? SW_SHOW : SW_HIDE);
+    sitePage_.Show(selected == kConnectionTab ? SW_SHOW : SW_HIDE);
+    advancedPage_.Show(selected == kAdvancedTab ? SW_SHOW : SW_HIDE);
+}
+
+bool CMainDialog::OnCommand(int id, int code, HWND) {
+    // Tray menu choices arrive with code 0, as menu commands do; so does a button's click.
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_MAIN_POST_NOW:
+        if (cycle_)
+            cycle_->PostNow();
+        return true;
+    case ID_TRAY_EXIT:
+        ExitProgram();
+        return true;
+    case ID_TRAY_SHOW:
+        ToggleMainWindow();
+        return true;
+    case ID_TRAY_POST_NOW:
+        if (cycle_ && !stopped_)
+            cycle_->CheckAndPost();
+        return true;
+    case ID_TRAY_ABOUT:
+        ShowAboutBox();
+        return true;
+    case ID_TRAY_HELP:
+        OpenHelpFile(Handle());
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainDialog::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.idFrom != IDC_MAIN_TABS || header.code != static_cast<UINT>(TCN_SELCHANGE))
+        return false;
+    ShowSelectedPage();
+    result = 0;
+    return true;
+}
+
+bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUT_BOX)
+            return false;
+        ShowAboutBox();
+        result = 0;
+        return true;
+    case WM_PAINT:
+        if (!::IsIconic(Handle()))
+            return false;
+        PaintIconic();
+        result = 0;
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<INT_PTR>(icon_);
+        return true;
+    case WM_LOG_LINE:
+        // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.
+        result = cycle_ && !stopped_ ? cycle_->HandleLogLine(lParam) : 0;
+        return true;
+    case WM_INTERVAL_TICK:
+        // A tick sent while Exit waits for the timer must start nothing.
+        result = cycle_ && !stopped_ ? cycle_->HandleIntervalTick() : 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainDialog::OnOK() {
+    SaveSettings();
+    Dialog::OnOK(); // hides the window
+}
+
+void CMainDialog::OnDestroy() {
+    // Destroyed some other way than Exit (the system ending the session): the workers still stop
+    // before the window and its pages go.
+    StopWorkers();
+}
+
+void CMainDialog::ShowAboutBox() {
+    CAboutDialog about;
+    about.Show(instance_, Handle());
+}
+
+void CMainDialog::PaintIconic() {
+    PAINTSTRUCT paint{};
+    const HDC dc = ::BeginPaint(Handle(), &paint);
+    SendMsg(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, icon_);
+    ::EndPaint(Handle(), &paint);
+}
+
+} // namespace tovra

@@ -1,0 +1,123 @@
+#pragma once
+// The program's one main window (dialog 102, "Tovra"): a tab control with the Details,
+// Connection and Advanced pages, "&Post IP now", "&Save" and "&Cancel". It is the hub of the
+// program: it owns the posting cycle, the address checker and the interval timer, moves the
+// settings between the registry, the settings record and the pages, and receives the tray menu's
+// commands.
+//
+// The window starts hidden: the program lives in the tray. Save (after saving), Cancel and the
+// close box hide it, the tray's Show toggles it, and only the tray's Exit destroys it.
+//
+// Threads: a dialog of the UI thread; every member is for that thread. The workers reach the
+// window only through a UiInvoker shared with them (CMainWindowView). ExitProgram closes it first,
+// so from that moment no log line, list change or result of a worker reaches the window, and
+// then stops the workers with bounded waits: the program ends within a second even while a lookup
+// or an upload hangs in the network.
+
+#include "detection/IpAddressChecker.h"
+#include "detection/IpSite.h"
+#include "framework/Dialog.h"
+#include "framework/UiInvoker.h"
+#include "mainwindow/PostingCycle.h"
+#include "mainwindow/Settings.h"
+#include "pages/CAdvancedPage.h"
+#include "pages/CLocalPage.h"
+#include "pages/CSitePage.h"
+#include "tray/TimeWait.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+namespace tovra {
+
+class CMainWindowView;
+class CTrayIcon;
+
+// What the main window is built with besides the settings and the tray icon. The defaults are the
+// program's; tests point the lookups at their own sites and the page at a folder of theirs.
+struct MainDialogOptions {
+    std::vector<IpSite> ipSites = DefaultIpSites();
+    DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
+    unsigned postingIntervalMinutes = 5;
+    PostingCycleOptions cycle;
+};
+
+class CMainDialog : public Dialog {
+public:
+    // The tabs, left to right.
+    enum Tab { kDetailsTab = 0, kConnectionTab = 1, kAdvancedTab = 2 };
+
+    // How long Exit waits for each worker before it leaves it behind; a worker left behind holds
+    // nothing of the window's (WorkerThread, UiInvoker).
+    static constexpr DWORD kWorkerStopMs = 300;
+
+    // settings and trayIcon belong to the application and must outlive the window.
+    CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon, MainDialogOptions options = {});
+    ~CMainDialog() override;
+
+    // Creates the window hidden, without a parent, loads the settings, asks for the first check
+    // in the stored detection mode and starts the checker and the timer. False when the window
+    // could not be created. ICC_INTERNET_CLASSES and ICC_TAB_CLASSES must be registered before.
+    bool Create();
+
+    // The tray's Show: hides a visible window; shows a hidden one with the stored settings
+    // (unsaved edits are dropped) and the log scrolled to its end.
+    void ToggleMainWindow();
+    // The tray's Exit: stops the workers, then destroys the window.
+    void ExitProgram();
+
+    // Registry -> settings -> controls, and back. Save is the only writer of the registry.
+    void LoadSettings();
+    void SaveSettings();
+
+    // Selects a tab and shows its page alone.
+    void SelectTab(Tab tab);
+    // Shows the page of the selected tab and hides the other two.
+    void ShowSelectedPage();
+    Tab SelectedTab() const noexcept;
+
+    CLocalPage& LocalPage() noexcept { return localPage_; }
+    CSitePage& SitePage() noexcept { return sitePage_; }
+    CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
+    CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
+
+protected:
+    bool OnInit() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    void OnOK() override;
+    void OnDestroy() override;
+
+private:
+    void AddAboutToSystemMenu() const;
+    void InsertTabs() const;
+    void CreatePage(Dialog& page, bool created, bool visible) const;
+    void StartWorkers();
+    void StopWorkers() noexcept;
+    void ShowAboutBox();
+    void PaintIconic();
+    HWND Tabs() const noexcept;
+
+    const HINSTANCE instance_;
+    Settings& settings_;
+    CTrayIcon& trayIcon_;
+    MainDialogOptions options_;
+    HICON icon_ = nullptr;      // shared icon: never destroyed
+    HICON smallIcon_ = nullptr; // shared icon: never destroyed
+
+    CLocalPage localPage_;
+    CSitePage sitePage_;
+    CAdvancedPage advancedPage_;
+
+    std::shared_ptr<UiInvoker> invoker_;
+    std::shared_ptr<CMainWindowView> view_;
+    std::shared_ptr<CPostingCycle> cycle_;
+    std::shared_ptr<CIpAddressChecker> checker_;
+    std::shared_ptr<CTimeWait> timer_;
+    bool stopped_ = false; // the workers have been stopped; the window no longer takes their messages
+};
+
+} // namespace tovra

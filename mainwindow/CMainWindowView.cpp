@@ -1,0 +1,61 @@
+#include "mainwindow/CMainWindowView.h"
+
+#include "framework/UiInvoker.h"
+#include "mainwindow/CMainDialog.h"
+#include "resources/SitePageIds.h"
+#include "tray/TrayIcon.h"
+
+#include <string>
+#include <utility>
+
+namespace tovra {
+
+CMainWindowView::CMainWindowView(std::shared_ptr<UiInvoker> invoker, CMainDialog& window)
+    : invoker_(std::move(invoker)), window_(window) {}
+
+bool CMainWindowView::RunOnWindowThread(const std::function<void()>& fn) {
+    return invoker_->Invoke(fn);
+}
+
+void CMainWindowView::AppendLogText(std::string_view lines) {
+    window_.LocalPage().AppendLog(lines);
+}
+
+std::string CMainWindowView::DetectedAddress() {
+    return window_.LocalPage().AddressText();
+}
+
+void CMainWindowView::ShowDetectedAddress(std::string_view address) {
+    window_.LocalPage().SetAddressText(std::string(address));
+}
+
+bool CMainWindowView::WebDetectionChosen() {
+    return window_.LocalPage().IsWebSelected();
+}
+
+void CMainWindowView::ShowDetailsPage() {
+    window_.SelectTab(CMainDialog::kDetailsTab);
+    // Painted now, not at the next idle moment: the post that follows keeps this thread busy in
+    // short bursts, and the user should watch its lines arrive.
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void CMainWindowView::ShowSiteSetting(SiteField field) {
+    window_.SelectTab(CMainDialog::kConnectionTab);
+    const CSitePage& page = window_.SitePage();
+    ::SetFocus(page.Item(field == SiteField::Port ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
+}
+
+void CMainWindowView::ClearSiteList() {
+    window_.AdvancedPage().ClearSiteList();
+}
+
+void CMainWindowView::AddSiteToList(const std::string& host) {
+    window_.AdvancedPage().AddSiteToList(host);
+}
+
+void CMainWindowView::SetTrayIcon(int iconId) {
+    window_.TrayIcon().SetIconById(static_cast<UINT>(iconId));
+}
+
+} // namespace tovra
