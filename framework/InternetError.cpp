@@ -69,7 +69,10 @@ std::string InternetError::LastResponseText() {
 }
 
 InternetError InternetError::FromLastError() {
-    const DWORD code = GetLastError();
+    DWORD code = GetLastError();
+    // A failed call that left no error code must not read "The operation completed successfully".
+    if (code == ERROR_SUCCESS)
+        code = ERROR_INTERNET_INTERNAL_ERROR;
     const std::string reply = LastResponseText();
     if (code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty())
         return InternetError(code, reply);

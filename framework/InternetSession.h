@@ -20,7 +20,8 @@
 //     the receive time-out that the HTTP classes set on their own handles, by Wine's 30-second
 //     wait for an FTP reply, and at once for an FTP connect); it touches nothing but its own
 //     shared state and never calls the status handler, so the caller and its windows may go
-//     away.
+//     away. With a stop event alone and no time bound, such a thread waits as long as WinINet
+//     does: give a time bound too.
 //   - An aborted session stays aborted: its later steps fail at once with "cancelled". Build a
 //     new session for the next attempt.
 //   - Without any bound (the default), steps run on the calling thread like plain WinINet calls.

@@ -9,7 +9,10 @@
 //     ftp.Stop();                                    // "server gone": the port now refuses
 //
 // Stores in ASCII mode arrive with CR LF turned into LF (pyftpdlib does that). Failed logins
-// are answered at once (no 3-second penalty). Link tovra_test_support.
+// are answered at once (no 3-second penalty). An unknown host ("nowhere.invalid") fails name
+// resolution, as WinINet's FTP ignores the proxy.
+// In CMake: tovra_win_test(... LIBS ... tovra_test_support TIMEOUT 60). Use one object from one
+// thread at a time.
 
 #include "tests/support/TestServerProcess.h"
 
