@@ -44,17 +44,28 @@ template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
 }
 
 void CIpAddressChecker::Run() {
-    FillSiteList();
+    // An exception from the owner (one that is closing, say) ends what it interrupted, never the
+    // thread: a checker that died quietly would leave the program running without ever posting.
+    try {
+        FillSiteList();
+    } catch (const std::exception&) {
+    }
     do {
         if (const std::optional<CheckMode> mode = requests_.Take()) {
             try {
                 RunOneCheck(*mode);
             } catch (const std::exception&) {
-                // The owner failed while handling this check (it may be closing). The check is
-                // over either way; the checker stays ready for the next request.
+                RestoreNormalIcon();
             }
         }
     } while (!WaitForStop(kPollIntervalMs));
+}
+
+void CIpAddressChecker::RestoreNormalIcon() noexcept {
+    try {
+        Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
+    } catch (const std::exception&) {
+    }
 }
 
 void CIpAddressChecker::FillSiteList() {

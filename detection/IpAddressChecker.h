@@ -52,6 +52,7 @@ protected:
 private:
     void FillSiteList();
     void RunOneCheck(CheckMode mode);
+    void RestoreNormalIcon() noexcept;
 
     // The address that one site names, or empty: no answer, no 2xx answer, no address in it, no
     // answer within the deadline, or a stop meanwhile.

@@ -251,6 +251,18 @@ TEST_F(IpAddressCheckerTest, ALaterRequestIsTakenUpPromptlyWhenIdle) {
     EXPECT_LT(MillisecondsSince(start), 1000);
 }
 
+// An exception from the owner ends that check only: the busy icon goes and the next request runs.
+TEST_F(IpAddressCheckerTest, AnOwnerThatThrowsDoesNotEndTheChecker) {
+    echo_.Answer(sites_[0].host, 200, "84.12.3.7");
+    owner_->FailNextResult();
+    Start(true, false);
+    ASSERT_TRUE(owner_->WaitFor(LastCallIs(Icon(IDI_TRAY_NORMAL))));
+
+    checker_->RequestCheck(true, true);
+    ASSERT_TRUE(owner_->WaitForResults(2));
+    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.12.3.7", false), Detected("84.12.3.7", true)));
+}
+
 TEST_F(IpAddressCheckerTest, ALocalCheckAsksNoSite) {
     Start(false, true);
     ASSERT_TRUE(owner_->WaitForResults(1));

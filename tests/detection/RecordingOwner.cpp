@@ -1,6 +1,7 @@
 #include "tests/detection/RecordingOwner.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 namespace tovra::test {
@@ -40,6 +41,8 @@ void RecordingOwner::OnAddressDetected(const std::string& address, bool displayO
     Record(Detected(address, displayOnly));
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !hold_; });
+    if (std::exchange(failNext_, false))
+        throw std::runtime_error("the owner is closing");
 }
 
 void RecordingOwner::ClearSiteList() {
@@ -93,6 +96,11 @@ bool RecordingOwner::WaitForResults(std::size_t count, std::chrono::milliseconds
 void RecordingOwner::HoldResults() {
     std::lock_guard guard(mutex_);
     hold_ = true;
+}
+
+void RecordingOwner::FailNextResult() {
+    std::lock_guard guard(mutex_);
+    failNext_ = true;
 }
 
 void RecordingOwner::Release() {

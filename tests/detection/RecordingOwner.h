@@ -53,6 +53,9 @@ public:
     void HoldResults();
     void Release();
 
+    // The next OnAddressDetected records its call and then throws, as a closing window's would.
+    void FailNextResult();
+
 private:
     void Record(OwnerCall call);
 
@@ -60,6 +63,7 @@ private:
     mutable std::condition_variable changed_;
     std::vector<OwnerCall> calls_;
     bool hold_ = false;
+    bool failNext_ = false;
 };
 
 } // namespace tovra::test
