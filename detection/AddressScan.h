@@ -22,6 +22,7 @@ inline constexpr std::size_t kAddressOverhang = 16;
 
 // How many bytes of a page the lookup should read.
 inline constexpr std::size_t kPageReadBytes = kScannedPageBytes + kAddressOverhang;
+static_assert(kAddressOverhang >= 15 + 1, "room for the longest address and the character after it");
 
 // The candidate test. `position` stands on a digit; it is always moved forward, to where the
 // search for the next candidate goes on. Returns the address written at the old

@@ -31,9 +31,8 @@ CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::v
                                      DWORD lookupDeadlineMs)
     : owner_(std::move(owner)), sites_(std::move(sites)), lookupDeadlineMs_(lookupDeadlineMs) {}
 
-bool CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
+void CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
     requests_.Request(CheckMode{useWeb, displayOnly});
-    return true;
 }
 
 template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {

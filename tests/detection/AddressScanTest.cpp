@@ -91,11 +91,6 @@ TEST(AddressScan, AnAddressAcrossTheEndOfTheSearchedBytesIsReadWhole) {
     EXPECT_EQ(FirstAddress(last + "5"), "");
 }
 
-TEST(AddressScan, LookupReadsEnoughToFinishAnAddressStartedOnTheLastSearchedByte) {
-    // Start + 15 characters of address + the one that ends it.
-    EXPECT_GE(kPageReadBytes, kScannedPageBytes - 1 + 15 + 1);
-}
-
 TEST(ScanDottedQuad, MovesThePositionToWhereTheSearchGoesOn) {
     struct Case {
         std::string_view text;
@@ -117,12 +112,6 @@ TEST(ScanDottedQuad, MovesThePositionToWhereTheSearchGoesOn) {
         EXPECT_EQ(ScanDottedQuad(position, c.text.data() + c.text.size()), c.address) << c.text;
         EXPECT_EQ(static_cast<std::size_t>(position - c.text.data()), c.resumeAt) << c.text;
     }
-}
-
-TEST(DottedQuadText, WritesWithoutLeadingZeros) {
-    EXPECT_EQ(DottedQuadText(0x0A000001), "10.0.0.1");
-    EXPECT_EQ(DottedQuadText(0xFFFFFFFF), "255.255.255.255");
-    EXPECT_EQ(DottedQuadText(0x00000000), "0.0.0.0");
 }
 
 } // namespace
