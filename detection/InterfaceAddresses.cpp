@@ -1,23 +1,22 @@
 #include "detection/InterfaceAddresses.h"
 
-#include <winsock2.h>
-#include <iphlpapi.h>
-
 #include <cstddef>
 #include <memory>
 
 namespace tovra {
 
-std::vector<std::uint32_t> ReadInterfaceAddresses() {
+std::vector<std::uint32_t> ReadInterfaceAddresses(IpAddrTableReader readTable) {
     // The table may grow between asking for its size and reading it (an adapter coming up), so
     // ask again a few times with the newly reported size before giving up.
-    ULONG size = 0;
     std::unique_ptr<std::byte[]> buffer;
+    ULONG capacity = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
         auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer.get());
-        const DWORD result = ::GetIpAddrTable(table, &size, TRUE);
-        if (result == ERROR_INSUFFICIENT_BUFFER) {
+        ULONG size = capacity;
+        const DWORD result = readTable(table, &size, TRUE);
+        if (result == ERROR_INSUFFICIENT_BUFFER && size > capacity) {
             buffer = std::make_unique<std::byte[]>(size);
+            capacity = size;
             continue;
         }
         if (result != NO_ERROR || table == nullptr)
@@ -25,7 +24,7 @@ std::vector<std::uint32_t> ReadInterfaceAddresses() {
 
         // Trust the row count only as far as the buffer reaches.
         const std::size_t header = offsetof(MIB_IPADDRTABLE, table);
-        const std::size_t room = size > header ? (size - header) / sizeof(MIB_IPADDRROW) : 0;
+        const std::size_t room = capacity > header ? (capacity - header) / sizeof(MIB_IPADDRROW) : 0;
         const std::size_t rows = table->dwNumEntries < room ? table->dwNumEntries : room;
         std::vector<std::uint32_t> addresses;
         addresses.reserve(rows);
