@@ -1,0 +1,49 @@
+#include "app/TovraApp.h"
+
+#include "app/InstanceGuard.h"
+#include "app/Uninstall.h"
+#include "app/UninstallCommand.h"
+#include "mainwindow/CMainDialog.h"
+#include "resources/ResourceIds.h"
+
+#include <commctrl.h>
+
+namespace tovra {
+
+CTovraApp::CTovraApp(HINSTANCE instance) noexcept : application_(instance) {}
+
+int CTovraApp::Run(const char* commandLine) {
+    // The main window's tab control and the Details page's address field are common controls.
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
+    ::InitCommonControlsEx(&classes);
+
+    registry_.SetCompany(kCompanyName);
+    registry_.SetProduct(kProductName);
+
+    const bool first = IsFirstInstance();
+    if (IsUninstallCommand(commandLine != nullptr ? commandLine : "")) {
+        // A running copy is told, but it keeps running with its settings in memory.
+        if (!first)
+            NotifyRunningInstance(1);
+        Uninstall(registry_);
+        return 0;
+    }
+    // Another copy already serves this desktop: end without a trace.
+    if (!first)
+        return 0;
+
+    const HINSTANCE instance = application_.Instance();
+    trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip, CTrayIcon::LoadPicture(instance, IDI_TRAY_NORMAL),
+                     IDR_TRAY_MENU, false);
+
+    CMainDialog mainWindow(instance, settings_, trayIcon_);
+    application_.SetMainWindow(mainWindow);
+    // Without a main window there is nothing to run; the tray icon goes with this object.
+    if (!mainWindow.Create())
+        return 0;
+    application_.RunMessageLoop();
+    // The window is gone; the main window object stops what is left of its workers as it goes.
+    return 0;
+}
+
+} // namespace tovra
