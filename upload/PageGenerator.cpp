@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <vector>
 
 namespace tovra {
@@ -43,49 +44,65 @@ std::string ProgramFolder() {
 PageGenerator::PageGenerator() : PageGenerator(TemporaryDirectory(), ProgramFolder(), CurrentLocalTime) {}
 
 PageGenerator::PageGenerator(std::string pageDirectory, std::string programFolder, Clock clock)
-    : pagePath_(std::move(pageDirectory) + kPageFileName), programFolder_(std::move(programFolder)),
+    : pageDirectory_(std::move(pageDirectory)), programFolder_(std::move(programFolder)),
       clock_(std::move(clock)) {}
+
+std::string PageGenerator::PagePath() const {
+    return pageDirectory_.empty() ? std::string() : pageDirectory_ + kPageFileName;
+}
 
 PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
                                               std::string_view ipAddress) const {
     Result result;
-    auto fail = [&result](Step step, const File& file) {
+    auto fail = [&result](Step step, unsigned long errorCode) {
         result.failedStep = step;
-        result.errorCode = file.LastError();
+        result.errorCode = errorCode;
         return result;
     };
+    // Without a temporary directory the bare name would land in whatever the current directory is.
+    if (pageDirectory_.empty())
+        return fail(Step::CreatePage, ERROR_PATH_NOT_FOUND);
 
     File source;
     if (!source.Open(ResolveAgainstFolder(programFolder_, templatePath), File::Mode::Read))
-        return fail(Step::OpenTemplate, source);
+        return fail(Step::OpenTemplate, source.LastError());
+    const std::string pagePath = PagePath();
     File page;
-    if (!page.Open(pagePath_, File::Mode::CreateExclusive))
-        return fail(Step::CreatePage, page);
+    if (!page.Open(pagePath, File::Mode::CreateExclusive))
+        return fail(Step::CreatePage, page.LastError());
+    // From here on a failure must not leave a half page behind for anyone to send.
+    auto discardPage = [&] {
+        page.Close();
+        ::DeleteFileA(pagePath.c_str());
+    };
 
     std::string text;
-    char chunk[kChunkSize];
-    for (;;) {
-        std::uint32_t count = 0;
-        if (!source.Read(chunk, sizeof chunk, count)) {
-            page.Close();
-            ::DeleteFileA(pagePath_.c_str());
-            return fail(Step::ReadTemplate, source);
+    try {
+        char chunk[kChunkSize];
+        for (;;) {
+            std::uint32_t count = 0;
+            if (!source.Read(chunk, sizeof chunk, count)) {
+                discardPage();
+                return fail(Step::ReadTemplate, source.LastError());
+            }
+            if (count == 0)
+                break;
+            AppendChunkText(text, chunk, count);
         }
-        if (count == 0)
-            break;
-        AppendChunkText(text, chunk, count);
+        ExpandTemplate(text, ipAddress, clock_());
+    } catch (const std::bad_alloc&) {
+        // A template picked by mistake (a video, a disk image) can be larger than the address space.
+        discardPage();
+        return fail(Step::ReadTemplate, ERROR_NOT_ENOUGH_MEMORY);
     }
-
-    ExpandTemplate(text, ipAddress, clock_());
 
     if (!page.Write(text.data(), text.size())) {
-        Result failed = fail(Step::WritePage, page);
-        page.Close();
-        ::DeleteFileA(pagePath_.c_str());
-        return failed;
+        const unsigned long error = page.LastError();
+        discardPage();
+        return fail(Step::WritePage, error);
     }
     page.Close();
-    result.pagePath = pagePath_;
+    result.pagePath = pagePath;
     return result;
 }
 

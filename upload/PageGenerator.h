@@ -39,14 +39,16 @@ public:
     PageGenerator(std::string pageDirectory, std::string programFolder, Clock clock);
 
     // A relative `templatePath` is taken from the program's folder. When the template cannot be
-    // opened nothing is created or changed; when the page cannot be written in full the page file
-    // is removed, so no half page is ever left to be sent.
+    // opened nothing is created or changed; when the page cannot be read or written in full (a
+    // template too large for memory included) the page file is removed, so no half page is ever
+    // left to be sent.
     Result Generate(std::string_view templatePath, std::string_view ipAddress) const;
 
-    const std::string& PagePath() const noexcept { return pagePath_; }
+    // Where the page goes; empty when the temporary directory is unknown (then nothing is generated).
+    std::string PagePath() const;
 
 private:
-    std::string pagePath_;
+    std::string pageDirectory_;
     std::string programFolder_;
     Clock clock_;
 };
