@@ -162,6 +162,19 @@ TEST_F(PageGeneratorTest, RelativeTemplateIsTakenFromTheProgramFolderNotTheCurre
     EXPECT_EQ(ReadFile(PagePath()), "program's 1.1.1.1");
 }
 
+TEST_F(PageGeneratorTest, UnknownTemporaryDirectoryGeneratesNothing) {
+    const std::string templatePath = Template("<ipaddress>");
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA(pageFolder.c_str()));
+    const auto result = PageGenerator("", programFolder, Evening).Generate(templatePath, "x");
+    ::SetCurrentDirectoryA(previous);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.failedStep, PageGenerator::Step::CreatePage);
+    EXPECT_EQ(::GetFileAttributesA(PagePath().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "nothing in the current directory";
+}
+
 TEST(PageGeneratorDefaults, PageGoesToTheTemporaryDirectoryAndTemplatesComeFromTheProgramFolder) {
     char temp[MAX_PATH + 1] = {};
     ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
