@@ -25,10 +25,10 @@ inline constexpr std::size_t kPageReadBytes = kScannedPageBytes + kAddressOverha
 static_assert(kAddressOverhang >= 15 + 1, "room for the longest address and the character after it");
 
 // The candidate test. `position` stands on a digit; it is always moved forward, to where the
-// search for the next candidate goes on. Returns the address written at the old
-// position, or 0 when the text there is not a dotted-decimal address: four groups of one to three
-// digits, a group that begins with 0 read as octal (as inet_addr reads it), none above 255, the
-// fourth not followed by another dot. Never reads at or beyond `end`.
+// search for the next candidate goes on. Returns the address written at the old position, or 0
+// when the text there is not a dotted-decimal address: four groups of one to three digits, a group
+// that begins with 0 read as octal (as inet_addr reads it), none above 255, the fourth not
+// followed by another dot. Never reads at or beyond `end`.
 std::uint32_t ScanDottedQuad(const char*& position, const char* end);
 
 // The first address that begins in the first kScannedPageBytes of `page`, whose text ends at its

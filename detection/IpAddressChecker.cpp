@@ -105,8 +105,9 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
 std::string CIpAddressChecker::AskWebSite(const std::string& host, const std::string& path) {
     try {
         return FetchAddressPage(host, path);
-    } catch (const InternetError&) {
-        // Whatever step failed, and however, it means the same: this site gave no address.
+    } catch (const std::exception&) {
+        // Whatever step failed, and however (WinINet, or the system refusing a thread or an
+        // event for the bounded steps), it means the same: this site gave no address.
         return {};
     }
 }

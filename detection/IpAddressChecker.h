@@ -58,7 +58,7 @@ private:
     // The address that one site names, or empty: no answer, no 2xx answer, no address in it, no
     // answer within the deadline, or a stop meanwhile.
     std::string AskWebSite(const std::string& host, const std::string& path);
-    // AskWebSite's work; throws InternetError for every way the exchange can fail.
+    // AskWebSite's work; throws (InternetError, mostly) for every way the exchange can fail.
     std::string FetchAddressPage(const std::string& host, const std::string& path);
 
     // Runs fn on the owner unless a stop has been requested; false when it did not run.
