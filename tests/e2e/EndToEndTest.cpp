@@ -132,7 +132,11 @@ TEST_F(EndToEndTest, ASavedSiteAddressIsStoredAndUsedByTheNextPost) {
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) != FALSE; }, 5s));
     tovra.SetControlText(IDC_SITE_ADDRESS, "127.0.0.1");
     tovra.Click(IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return registry.Get("SiteAddress") == "127.0.0.1"; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return registry.Get("SiteAddress") == "127.0.0.1"; }, 5s))
+        << "site address field: " << tovra.ControlText(IDC_SITE_ADDRESS)
+        << "\nregistry: " << registry.Get("SiteAddress")
+        << "\nvisible: " << ::IsWindowVisible(tovra.MainWindow()) << "\nlog:\n"
+        << tovra.LogText();
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) == FALSE; }, 5s));
 
     tovra.Click(IDC_MAIN_POST_NOW);

@@ -1,6 +1,6 @@
 #include "tests/e2e/TovraProcess.h"
 
-#include "resources/MainDialogIds.h"
+#include "resources/TrayMenuIds.h"
 
 #include <shellapi.h>
 
@@ -170,6 +170,10 @@ HWND TovraProcess::Control(int id) const {
     HWND main = MainWindow();
     if (main == nullptr)
         return nullptr;
+    // The window's own buttons first: a page's controls (the address field's inner edits among
+    // them) may carry the same small ids.
+    if (HWND own = ::GetDlgItem(main, id))
+        return own;
     ControlSearch search{id};
     ::EnumChildWindows(main, MatchControl, reinterpret_cast<LPARAM>(&search));
     return search.found;
