@@ -2,8 +2,8 @@
 // Carries calls from worker threads out on the UI thread, one at a time, in the order each caller
 // makes them, while the caller waits.
 //
-// Threads: constructed, closed and destroyed on the UI thread, which owns its message-only window;
-// Invoke() may be called from any thread. The state shared between them is the closed flag and
+// Threads: constructed on the UI thread, which owns its message-only window; Invoke() and Close()
+// may be called from any thread. The state shared between them is the closed flag and
 // the window handle, guarded by a mutex that is never held while a call is sent or runs.
 //
 // Lifetime: held through std::shared_ptr by the window that owns it and by every worker that calls
@@ -36,7 +36,9 @@ public:
     // caught on the UI thread and rethrown here, in the caller's thread.
     bool Invoke(const std::function<void()>& fn);
 
-    // UI thread only. Idempotent.
+    // Idempotent, from any thread. On the UI thread the window goes at once; from another thread
+    // (a worker holding the last reference) it is asked to close itself, and calls are refused
+    // from this moment either way.
     void Close();
 
     bool IsClosed() const;

@@ -1,6 +1,7 @@
 #include "framework/UiInvoker.h"
 #include "framework/Win32Handles.h"
 #include "framework/WorkerThread.h"
+#include "tests/framework/LambdaWorker.h"
 #include "tests/framework/MessagePump.h"
 
 #include <gtest/gtest.h>
@@ -15,25 +16,25 @@
 namespace tovra {
 namespace {
 
-class LambdaWorker : public WorkerThread {
-public:
-    explicit LambdaWorker(std::function<void(LambdaWorker&)> body) : body_(std::move(body)) {}
-
-protected:
-    void Run() override { body_(*this); }
-
-private:
-    std::function<void(LambdaWorker&)> body_;
-};
+using test::LambdaWorker;
 
 std::shared_ptr<LambdaWorker> StartWorker(std::function<void(LambdaWorker&)> body) {
-    auto worker = std::make_shared<LambdaWorker>(std::move(body));
-    EXPECT_TRUE(worker->Start());
+    auto worker = LambdaWorker::Started(std::move(body));
+    EXPECT_TRUE(worker);
     return worker;
 }
 
 class UiInvokerTest : public ::testing::Test {
 protected:
+    // Waits, without handling it, until a worker's call is queued for this thread.
+    static bool WaitForSentMessage() {
+        const auto queued = [] { return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; };
+        const DWORD start = ::GetTickCount();
+        while (!queued() && ::GetTickCount() - start < 10000)
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+        return queued();
+    }
+
     std::shared_ptr<UiInvoker> invoker = std::make_shared<UiInvoker>(::GetModuleHandleA(nullptr));
     const DWORD uiThread = ::GetCurrentThreadId();
 };
@@ -118,17 +119,37 @@ TEST_F(UiInvokerTest, ACallerAlreadyWaitingWhenClosedIsReleasedWithoutRunning) {
     std::atomic<int> result{-1};
     auto worker = StartWorker([&](LambdaWorker&) { result = invoker->Invoke([&] { ran = true; }) ? 1 : 0; });
 
-    // Wait, without handling it, until the worker's call is queued for this thread.
-    const DWORD start = ::GetTickCount();
-    while (!(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && ::GetTickCount() - start < 10000)
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
-    ASSERT_TRUE(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)
-        << "the worker's call never arrived";
+    ASSERT_TRUE(WaitForSentMessage());
 
     invoker->Close();
     EXPECT_TRUE(worker->Stop(10000)) << "the join released the waiting caller";
     EXPECT_EQ(result.load(), 0);
     EXPECT_FALSE(ran.load());
+}
+
+// Closed from another thread, the window cannot be destroyed at once, so a call already queued
+// for it is still delivered: the invoker itself must refuse it.
+TEST_F(UiInvokerTest, ACloseFromAnotherThreadRefusesACallAlreadyWaiting) {
+    std::atomic<bool> ran{false};
+    std::atomic<int> result{-1};
+    auto caller = StartWorker([&](LambdaWorker&) { result = invoker->Invoke([&] { ran = true; }) ? 1 : 0; });
+    ASSERT_TRUE(WaitForSentMessage());
+
+    // Waited for without handling sent messages (a join would deliver the call before the close).
+    UniqueKernelHandle closed(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    auto closer = StartWorker([&](LambdaWorker&) {
+        invoker->Close();
+        ::SetEvent(closed.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(closed.get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(invoker->IsClosed());
+    EXPECT_TRUE(closer->Join(10000));
+    EXPECT_TRUE(caller->Join(10000));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_FALSE(ran.load());
+    EXPECT_TRUE(test::PumpUntil([] {
+        return !::FindWindowExA(HWND_MESSAGE, nullptr, "Tovra.UiInvoker", nullptr);
+    })) << "the window closed itself";
 }
 
 TEST_F(UiInvokerTest, CallsRacingWithCloseNeverRunAfterIt) {

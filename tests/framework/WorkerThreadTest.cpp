@@ -1,6 +1,7 @@
 #include "framework/MessageWindow.h"
 #include "framework/Win32Handles.h"
 #include "framework/WorkerThread.h"
+#include "tests/framework/LambdaWorker.h"
 #include "tests/framework/MessagePump.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,7 @@
 namespace tovra {
 namespace {
 
-// A worker whose Run() is given by the test.
-class LambdaWorker : public WorkerThread {
-public:
-    explicit LambdaWorker(std::function<void(LambdaWorker&)> body) : body_(std::move(body)) {}
-
-protected:
-    void Run() override { body_(*this); }
-
-private:
-    std::function<void(LambdaWorker&)> body_;
-};
+using test::LambdaWorker;
 
 UniqueKernelHandle MakeEvent() {
     return UniqueKernelHandle(::CreateEventA(nullptr, TRUE, FALSE, nullptr));

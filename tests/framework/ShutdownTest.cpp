@@ -1,0 +1,76 @@
+// The pattern the main window follows with its workers, end to end: a worker writes into a
+// dialog's controls through the invoker, and the dialog, as it is destroyed, closes the invoker
+// and then stops the worker. No call may reach the dialog once it has started to go away.
+
+#include "framework/Dialog.h"
+#include "framework/UiInvoker.h"
+#include "tests/framework/LambdaWorker.h"
+#include "tests/framework/MessagePump.h"
+#include "tests/framework/TestDialogIds.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace tovra {
+namespace {
+
+using test::LambdaWorker;
+
+class LoggingDialog : public Dialog {
+public:
+    explicit LoggingDialog(HINSTANCE instance) : instance_(instance) {}
+    ~LoggingDialog() override { Destroy(); }
+
+    int lines = 0;
+    int linesAfterDestroyBegan = 0;
+    bool stoppedInTime = false;
+
+protected:
+    bool OnInit() override {
+        invoker_ = std::make_shared<UiInvoker>(instance_);
+        // The worker co-owns the invoker, never the dialog: the dialog is reached only inside
+        // calls, which the invoker refuses once it is closed.
+        auto invoker = invoker_;
+        worker_ = LambdaWorker::Started([this, invoker](LambdaWorker& self) {
+            while (!self.StopRequested())
+                invoker->Invoke([this] { AppendLine(); });
+        });
+        return true;
+    }
+
+    void OnDestroy() override {
+        destroying_ = true;
+        invoker_->Close();
+        stoppedInTime = worker_ && worker_->Stop(10000);
+    }
+
+private:
+    void AppendLine() {
+        if (destroying_)
+            ++linesAfterDestroyBegan;
+        ++lines;
+        SetItemText(IDC_TEST_NAME, "line " + std::to_string(lines));
+    }
+
+    HINSTANCE instance_;
+    bool destroying_ = false;
+    std::shared_ptr<UiInvoker> invoker_;
+    std::shared_ptr<LambdaWorker> worker_;
+};
+
+TEST(WindowShutdown, AWorkerWritingIntoADialogIsStoppedCleanlyWhenTheDialogGoes) {
+    for (int round = 0; round < 5; ++round) {
+        LoggingDialog dialog(::GetModuleHandleA(nullptr));
+        ASSERT_TRUE(dialog.Create(::GetModuleHandleA(nullptr), IDD_TEST_DIALOG, nullptr));
+        ASSERT_TRUE(test::PumpUntil([&] { return dialog.lines >= 100; }));
+        dialog.Destroy();
+        EXPECT_TRUE(dialog.stoppedInTime) << "round " << round;
+        EXPECT_EQ(dialog.linesAfterDestroyBegan, 0) << "round " << round;
+        EXPECT_FALSE(dialog.IsWindow());
+    }
+}
+
+} // namespace
+} // namespace tovra
