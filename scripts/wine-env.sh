@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the other scripts: the Wine environment of one build folder.
 #
 # Every build folder has its own 32-bit prefix (BUILD_DIR/wineprefix), its own persistent
@@ -40,8 +41,6 @@ tovra_alive() {
 tovra_wine_exports() {
     local build_dir=$1
     export WINEPREFIX="$build_dir/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-    # The prefix never needs Mono or Gecko; without this, creating it asks to download them.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
 # Creates BUILD_DIR/wineprefix once; later calls return at once. Safe to call from many
@@ -61,7 +60,8 @@ tovra_ensure_prefix() {
             rm -rf "$WINEPREFIX"
         fi
         # No DISPLAY: nothing from the first boot may appear on the user's screen.
-        if ! env -u DISPLAY wineboot -i {lock}>&- </dev/null >"$build_dir/wineprefix-create.log" 2>&1; then
+        # Tovra needs neither Mono nor Gecko; left enabled, the first boot asks to download them.
+        if ! env -u DISPLAY WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i {lock}>&- </dev/null >"$build_dir/wineprefix-create.log" 2>&1; then
             tovra_unlock "$lock"
             tovra_die "wineboot -i failed for $WINEPREFIX; see $build_dir/wineprefix-create.log"
         fi
