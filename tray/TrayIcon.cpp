@@ -10,6 +10,25 @@ constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 } // namespace
 
+// lock_ with a note of the thread that holds it, so that the window procedure can tell when it
+// has been re-entered from inside a locked call.
+class CTrayIcon::Guard {
+public:
+    explicit Guard(const CTrayIcon& tray) : tray_(tray) {
+        tray_.lock_.lock();
+        tray_.lockOwner_ = ::GetCurrentThreadId();
+    }
+    ~Guard() {
+        tray_.lockOwner_ = 0;
+        tray_.lock_.unlock();
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    const CTrayIcon& tray_;
+};
+
 CTrayIcon::CTrayIcon() : taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {
     const DWORD version = ::GetVersion();
     const BYTE major = LOBYTE(LOWORD(version));
@@ -31,7 +50,7 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
     if (!MessageWindow::Create(instance, "TrayIconClass"))
         return false;
 
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     instance_ = instance;
     iconData_ = {};
     // The 488-byte form that every shell since Windows 2000 reads; the shell ignores what it
@@ -42,6 +61,7 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
     iconData_.hIcon = icon;
     iconData_.uFlags = kBaseFlags;
     iconData_.uCallbackMessage = callbackMessage;
+    callbackMessage_ = callbackMessage;
     CopyBounded(iconData_.szTip, tip != nullptr ? tip : "");
 
     const bool showBalloon = stateSupport_ && balloon.text != nullptr;
@@ -78,13 +98,13 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
 }
 
 bool CTrayIcon::SetCommandWindow(HWND window) {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     commandWindow_ = window;
     return true;
 }
 
 HWND CTrayIcon::GetCommandWindow() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return CommandWindowLocked();
 }
 
@@ -101,12 +121,12 @@ HICON CTrayIcon::LoadPicture(HINSTANCE instance, UINT iconId) {
 }
 
 bool CTrayIcon::SetIconById(UINT iconId) {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return SetIconLocked(LoadPicture(instance_, iconId));
 }
 
 bool CTrayIcon::SetIcon(HICON icon) {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return SetIconLocked(icon);
 }
 
@@ -121,7 +141,7 @@ bool CTrayIcon::SetIconLocked(HICON icon) {
 }
 
 bool CTrayIcon::AddIcon() {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return AddIconLocked();
 }
 
@@ -141,7 +161,7 @@ bool CTrayIcon::AddIconLocked() {
 }
 
 bool CTrayIcon::DeleteIcon() {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return DeleteIconLocked();
 }
 
@@ -158,7 +178,7 @@ bool CTrayIcon::DeleteIconLocked() {
 }
 
 bool CTrayIcon::ShowIcon() {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return ShowIconLocked();
 }
 
@@ -179,7 +199,7 @@ bool CTrayIcon::ShowIconLocked() {
 }
 
 void CTrayIcon::Restore() {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     if (!shellAvailable_ || hidden_)
         return;
     if (removed_ && !addFailed_)
@@ -197,45 +217,53 @@ void CTrayIcon::Restore() {
 }
 
 UINT CTrayIcon::GetCallbackMessage() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return iconData_.uCallbackMessage;
 }
 
 std::string CTrayIcon::Tip() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return std::string(FieldText(iconData_.szTip));
 }
 
 bool CTrayIcon::IsHidden() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return hidden_;
 }
 
 bool CTrayIcon::IsRemoved() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return removed_;
 }
 
 bool CTrayIcon::AddFailed() const {
-    std::lock_guard guard(lock_);
+    Guard guard(*this);
     return addFailed_;
 }
 
 LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const UINT callback = callbackMessage_;
+    const bool ours = message == taskbarCreated_ || (callback != 0 && message == callback);
+    if (!ours)
+        return MessageWindow::HandleMessage(message, wParam, lParam);
+    if (lockOwner_ == ::GetCurrentThreadId()) {
+        // While this thread waits in Shell_NotifyIcon, the shell's notifications (the mouse
+        // passing over the icon) are delivered to it, inside the locked call. Taking the lock
+        // here would deadlock; handle the message once that call is over.
+        ::PostMessageA(Handle(), message, wParam, lParam);
+        return 0;
+    }
     if (message == taskbarCreated_) {
         Restore();
         return 0;
     }
-    const UINT callback = GetCallbackMessage();
-    if (callback != 0 && message == callback)
-        return OnTrayNotification(wParam, lParam);
-    return MessageWindow::HandleMessage(message, wParam, lParam);
+    return OnTrayNotification(wParam, lParam);
 }
 
 LRESULT CTrayIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
     HWND commandWindow;
     {
-        std::lock_guard guard(lock_);
+        Guard guard(*this);
         if (wParam != iconData_.uID)
             return 0;
         commandWindow = CommandWindowLocked();
@@ -256,7 +284,7 @@ HMENU CTrayIcon::LoadTrayMenu(HMENU& popup) const {
     HINSTANCE instance;
     UINT id;
     {
-        std::lock_guard guard(lock_);
+        Guard guard(*this);
         instance = instance_;
         id = iconData_.uID;
     }

@@ -8,13 +8,15 @@
 // are also called by the checker thread to show and clear the busy picture. Every member that
 // reads or writes the icon data or the state flags holds lock_ for the whole Shell_NotifyIcon
 // exchange, so the two threads' calls never interleave. The lock is never held while the menu is
-// open or a command is being delivered: a check never waits for the user.
+// open or a command is being delivered: a check never waits for the user. The shell's messages
+// that reach the UI thread while it waits inside a locked call are handled after that call.
 
 #include "framework/MessageWindow.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -90,7 +92,10 @@ private:
     bool ShowIconLocked();
     HWND CommandWindowLocked() const;
 
+    class Guard;
     mutable std::mutex lock_;
+    mutable std::atomic<DWORD> lockOwner_{0}; // the thread that holds lock_, 0 when free
+    std::atomic<UINT> callbackMessage_{0};    // set once by Create; read unlocked by the window
     NOTIFYICONDATAA iconData_{};
     HINSTANCE instance_ = nullptr;
     HWND commandWindow_ = nullptr;

@@ -68,7 +68,9 @@ make_icon() {
 make_banner() {
     name=$1 width=$2 height=$3
     dots=""
-    y=$((height - width))
+    # The lowest dot keeps clear of the bottom tenth, which a dialog font with shorter lines
+    # than Tahoma's on Windows (Wine's) pushes past the window's edge.
+    y=$((height - height / 10 - width / 2))
     while [ "$y" -gt "$width" ]; do
         r=$((width / 6 + (y * width / 5) / height))
         dots="$dots circle $((width / 2)),$y $((width / 2 + r)),$y"

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +85,48 @@ int TrayPixelsLike(COLORREF colour) {
         }
     ::ReleaseDC(nullptr, screen);
     return count;
+}
+
+// Where the tray window on screen shows the colour most: the middle of those pixels.
+bool FindOnTray(COLORREF colour, POINT& where) {
+    const HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
+    if (tray == nullptr)
+        return false;
+    RECT area{};
+    ::GetWindowRect(tray, &area);
+    const HDC screen = ::GetDC(nullptr);
+    long sumX = 0, sumY = 0, count = 0;
+    for (LONG y = area.top; y < area.bottom; ++y)
+        for (LONG x = area.left; x < area.right; ++x) {
+            const COLORREF pixel = ::GetPixel(screen, x, y);
+            if (std::abs(GetRValue(pixel) - GetRValue(colour)) +
+                    std::abs(GetGValue(pixel) - GetGValue(colour)) +
+                    std::abs(GetBValue(pixel) - GetBValue(colour)) <
+                60) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    ::ReleaseDC(nullptr, screen);
+    if (count < 20)
+        return false;
+    where = POINT{sumX / count, sumY / count};
+    return true;
+}
+
+// Clicks the mouse at that point of the screen, as the user's hand would; the buttons are given
+// as MOUSEEVENTF_ flags, pressed and released in that order.
+void ClickAt(POINT where, std::initializer_list<DWORD> buttons) {
+    ::SetCursorPos(where.x, where.y);
+    std::vector<INPUT> clicks;
+    for (DWORD button : buttons) {
+        INPUT click{};
+        click.type = INPUT_MOUSE;
+        click.mi.dwFlags = button;
+        clicks.push_back(click);
+    }
+    ::SendInput(static_cast<UINT>(clicks.size()), clicks.data(), sizeof(INPUT));
 }
 
 // The main colours of the two pictures.
@@ -247,6 +290,57 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuWithShowInBoldAndDeliversTheChoice) {
     // The menu posts the chosen command to its owner, the main window.
     EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
     EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_EXIT});
+}
+
+// The whole way a user takes: the click lands on the shell's icon, which tells the hidden window.
+TEST_F(TrayIconTest, RightClickOnTheIconOnScreenOpensTheMenu) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+    main.answer = 'p';
+    POINT icon{};
+    ASSERT_TRUE(PumpUntil([&] { return FindOnTray(kNormalBlue, icon); }));
+
+    ClickAt(icon, {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
+
+    EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
+    EXPECT_EQ(main.menusOpened, 1);
+    EXPECT_FALSE(main.menuStuck);
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_POST_NOW});
+}
+
+TEST_F(TrayIconTest, DoubleClickOnTheIconOnScreenRunsTheDefaultCommand) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+    POINT icon{};
+    ASSERT_TRUE(PumpUntil([&] { return FindOnTray(kNormalBlue, icon); }));
+
+    ClickAt(icon, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+
+    EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
+    EXPECT_EQ(main.menusOpened, 0);
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
+}
+
+// The shell tells the icon's window about the mouse over it while the UI thread waits inside its
+// own call to the shell; that must neither deadlock nor lose the notification.
+TEST_F(TrayIconTest, PictureChangesWithTheMouseOverTheIconNeitherHangNorLoseClicks) {
+    CreateIcon();
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+    POINT icon{};
+    ASSERT_TRUE(PumpUntil([&] { return FindOnTray(kNormalBlue, icon); }));
+    ::SetCursorPos(icon.x, icon.y);
+
+    for (int change = 0; change < 40; ++change) {
+        ClickAt(icon, {MOUSEEVENTF_MOVE});
+        EXPECT_TRUE(tray_.SetIconById(change % 2 == 0 ? IDI_TRAY_BUSY : IDI_TRAY_NORMAL));
+    }
+    ClickAt(icon, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+
+    EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
 }
 
 TEST_F(TrayIconTest, CheckerCanSwitchThePictureWhileTheMenuIsOpen) {
