@@ -2,17 +2,41 @@
 
 #include "upload/StatusText.h"
 
+#include <atomic>
 #include <cstring>
+#include <unordered_map>
 #include <string>
 
 namespace tovra {
+namespace {
+
+// The sessions that may receive notifications, by context, with the thread that uses each.
+struct LiveSession {
+    CStatusLogSession* session;
+    DWORD threadId;
+};
+std::mutex liveMutex;
+std::unordered_map<DWORD_PTR, LiveSession>& LiveSessions() {
+    static std::unordered_map<DWORD_PTR, LiveSession> sessions;
+    return sessions;
+}
+std::atomic<DWORD_PTR> lastContext{0};
+
+} // namespace
+
+CStatusLogSession::CStatusLogSession(LogSink* owner) : owner_(owner), context_(++lastContext) {}
 
 CStatusLogSession::~CStatusLogSession() {
     Close();
+    std::lock_guard<std::mutex> lock(liveMutex);
+    LiveSessions().erase(context_);
 }
 
 bool CStatusLogSession::Open() {
-    ownerThreadId_ = ::GetCurrentThreadId();
+    {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        LiveSessions()[context_] = {this, ::GetCurrentThreadId()};
+    }
     UniqueInternetHandle handle(::InternetOpenA("Tovra", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!handle)
         return false;
@@ -45,21 +69,27 @@ void CStatusLogSession::Close() {
 
 void CALLBACK CStatusLogSession::StatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
                                                 LPVOID information, DWORD informationLength) {
-    // Handles opened without our context (there are none) would carry 0.
-    if (context == 0)
-        return;
+    CStatusLogSession* session = nullptr;
+    {
+        // Closing the handle from another thread (a deadline, a stop) raises notifications
+        // there; the log must not be entered from that thread, which may be the one the log
+        // lives on. On the session's own thread the session is alive: only that thread
+        // destroys it, and not while it is inside a WinINet call.
+        std::lock_guard<std::mutex> lock(liveMutex);
+        const auto live = LiveSessions().find(context);
+        if (live == LiveSessions().end() || live->second.threadId != ::GetCurrentThreadId())
+            return;
+        session = live->second.session;
+    }
     try {
-        reinterpret_cast<CStatusLogSession*>(context)->OnStatusCallback(status, information,
-                                                                        informationLength);
+        session->OnStatusCallback(status, information, informationLength);
     } catch (...) {
         // A lost status line is better than an exception unwinding through WinINet.
     }
 }
 
 void CStatusLogSession::OnStatusCallback(DWORD status, const void* information, DWORD informationLength) {
-    // Closing the handle from another thread (a deadline, a stop) raises notifications there;
-    // the log must not be entered from that thread, which may be the one the log lives on.
-    if (owner_ == nullptr || ::GetCurrentThreadId() != ownerThreadId_)
+    if (owner_ == nullptr)
         return;
     std::string info;
     if ((status == INTERNET_STATUS_RESOLVING_NAME || status == INTERNET_STATUS_NAME_RESOLVED) &&

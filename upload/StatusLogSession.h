@@ -2,10 +2,11 @@
 // An internet session whose status notifications become log lines ("[thread id] what happened"),
 // so the log shows the name resolution, the connection and each exchange as they happen.
 //
-// Threads: opened, used and closed on the thread that uploads; notifications are reported only
-// when they arrive on that thread. Abort() may be called from any other thread, to wake a call
-// blocked on the session: it only closes the handle and never destroys the object, so a
-// notification that is still on its way finds the object alive.
+// Threads: opened, used and destroyed on the thread that uploads; notifications are reported only
+// when they arrive on that thread. Close() may be called from any other thread, to wake a call
+// blocked on the session. WinINet may deliver a notification late, on another thread, after the
+// object is gone (seen under Wine after a close from another thread), so the context it carries
+// is a number looked up among the live sessions, never a pointer that could dangle.
 
 #include "framework/Win32Handles.h"
 #include "upload/LogSink.h"
@@ -20,7 +21,7 @@ namespace tovra {
 class CStatusLogSession {
 public:
     // owner receives the status lines; null drops them.
-    explicit CStatusLogSession(LogSink* owner) noexcept : owner_(owner) {}
+    explicit CStatusLogSession(LogSink* owner);
     ~CStatusLogSession();
     CStatusLogSession(const CStatusLogSession&) = delete;
     CStatusLogSession& operator=(const CStatusLogSession&) = delete;
@@ -34,12 +35,14 @@ public:
 
     // The value to pass as the context of every call made on this session, so its notifications
     // find their way back here.
-    DWORD_PTR Context() noexcept { return reinterpret_cast<DWORD_PTR>(this); }
+    DWORD_PTR Context() const noexcept { return context_; }
 
     // The session handle, or null once closed or aborted.
     HINTERNET Handle() const;
 
     // Closes the handle (and with it every handle opened on it). Safe to repeat, from any thread.
+    // Under Wine this wakes a connection waiting for the server's greeting only once its socket
+    // is connected; a close in the moment before leaves it to WinINet's own 30-second wait.
     void Close();
 
 private:
@@ -48,7 +51,7 @@ private:
     void OnStatusCallback(DWORD status, const void* information, DWORD informationLength);
 
     LogSink* const owner_;
-    DWORD ownerThreadId_ = 0;
+    const DWORD_PTR context_;
     mutable std::mutex mutex_; // guards handle_ between the uploading thread and an aborting one
     UniqueInternetHandle handle_;
 };

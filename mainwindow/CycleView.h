@@ -1,0 +1,48 @@
+#pragma once
+// The main window's controls as the posting cycle sees them: the log box, the detected address
+// field, the "Web" radio button, the tabs with their pages, the Advanced page's site list and the
+// tray picture. The main window implements it; tests use a fake.
+//
+// Threads: RunOnWindowThread may be called from any thread; every other function only on the
+// window's thread, from inside RunOnWindowThread. Held through std::shared_ptr by the cycle and
+// thereby by its workers, so it must outlive the window safely: once the window starts to go
+// away, RunOnWindowThread returns false and runs nothing (UiInvoker::Close).
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tovra {
+
+class CycleView {
+public:
+    virtual ~CycleView() = default;
+
+    // Runs fn on the window's thread and returns once it has run (at once when called there).
+    // False, without running fn, once the window is going away.
+    virtual bool RunOnWindowThread(const std::function<void()>& fn) = 0;
+
+    // Appends whole lines (each ending in CR LF) to the log box and scrolls to its end.
+    virtual void AppendLogText(std::string_view lines) = 0;
+
+    // The "Detected IP Address" field: what it shows now, and a new text for it.
+    virtual std::string DetectedAddress() = 0;
+    virtual void ShowDetectedAddress(std::string_view address) = 0;
+
+    // True when the Local page's "Web" radio button is ticked.
+    virtual bool WebDetectionChosen() = 0;
+
+    // Selects the "Details" tab and paints it at once, so the log is on screen before a post.
+    virtual void ShowDetailsPage() = 0;
+
+    // Selects the "Connection" tab and puts the focus on the setting a post refused.
+    enum class SiteField { SiteAddress, Port };
+    virtual void ShowSiteSetting(SiteField field) = 0;
+
+    // The Advanced page's list of IP echo sites, and the tray picture (icon resource number).
+    virtual void ClearSiteList() = 0;
+    virtual void AddSiteToList(const std::string& host) = 0;
+    virtual void SetTrayIcon(int iconId) = 0;
+};
+
+} // namespace tovra

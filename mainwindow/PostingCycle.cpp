@@ -1,0 +1,248 @@
+#include "mainwindow/PostingCycle.h"
+
+#include "framework/Clock.h"
+#include "framework/FixedText.h"
+#include "mainwindow/LogLine.h"
+#include "mainwindow/SiteValidation.h"
+#include "upload/RemotePath.h"
+
+namespace tovra {
+namespace {
+
+// How long Stop waits for the post thread once its upload has been cancelled. WinINet may keep a
+// step that waits for a server's reply for up to its own 30 seconds; the thread is then left to
+// finish by itself, touching nothing of the window's.
+constexpr DWORD kPostThreadJoinMs = 2000;
+
+// What one post needs from the settings, copied on the window thread.
+struct PostJob {
+    std::string siteAddress;
+    std::string sitePort;
+    std::string userName;
+    std::string password;
+    bool passiveMode = false;
+    std::string remotePath;
+    std::string templateFile;
+    std::string address;
+};
+
+} // namespace
+
+// Runs the posts the "Post IP now" button asks for, so the window never waits for the network.
+// Presses made while a post is waiting to start are one request.
+class CPostingCycle::PostThread : public WorkerThread {
+public:
+    explicit PostThread(std::weak_ptr<CPostingCycle> cycle)
+        : cycle_(std::move(cycle)), request_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+    void Request() { ::SetEvent(request_.get()); }
+
+protected:
+    void Run() override {
+        const HANDLE handles[] = {StopEvent(), request_.get()};
+        while (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+            const std::shared_ptr<CPostingCycle> cycle = cycle_.lock();
+            if (!cycle)
+                return;
+            cycle->RunPost();
+        }
+    }
+
+private:
+    const std::weak_ptr<CPostingCycle> cycle_;
+    const UniqueKernelHandle request_;
+};
+
+std::shared_ptr<CPostingCycle> CPostingCycle::Create(std::shared_ptr<CycleView> view, Settings& settings,
+                                                     PostingCycleOptions options) {
+    return std::shared_ptr<CPostingCycle>(new CPostingCycle(std::move(view), settings, std::move(options)));
+}
+
+CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options)
+    : view_(std::move(view)), settings_(settings),
+      clock_(options.clock ? std::move(options.clock) : ClockFn(&CurrentLocalTime)),
+      uploader_(std::make_unique<CMyFtpUploader>(*this, std::move(options.pageGenerator))) {
+    uploader_->SetStepTimeout(options.uploadStepTimeoutMs);
+    if (options.errorBox)
+        uploader_->SetErrorBox(std::move(options.errorBox));
+}
+
+CPostingCycle::~CPostingCycle() {
+    {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        logClosed_ = true;
+    }
+    // First, while every member it may report to is still whole: closing the connection raises
+    // status lines, which the closed log drops.
+    uploader_.reset();
+}
+
+void CPostingCycle::Start(RequestCheckFn requestCheck) {
+    requestCheck_ = std::move(requestCheck);
+    if (postThread_)
+        return;
+    postThread_ = std::make_shared<PostThread>(weak_from_this());
+    postThread_->Start();
+}
+
+void CPostingCycle::Stop() {
+    stopping_ = true;
+    {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        logClosed_ = true;
+        pendingLog_.clear();
+    }
+    uploader_->Cancel();
+    if (postThread_)
+        postThread_->Stop(kPostThreadJoinMs);
+}
+
+void CPostingCycle::AppendLog(std::string_view text) {
+    {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        if (logClosed_)
+            return;
+        // Stamped here, in the order of the calls, whichever thread then writes it out.
+        pendingLog_ += FormatLogLine(clock_(), text);
+    }
+    view_->RunOnWindowThread([this] { FlushLog(); });
+}
+
+void CPostingCycle::FlushLog() {
+    std::string lines;
+    {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        lines.swap(pendingLog_);
+    }
+    if (!lines.empty())
+        view_->AppendLogText(lines);
+}
+
+void CPostingCycle::PostNow() {
+    if (!stopping_ && postThread_)
+        postThread_->Request();
+}
+
+void CPostingCycle::CheckAndPost() {
+    if (stopping_)
+        return;
+    AppendLog("Checking IP Address...");
+    if (requestCheck_)
+        requestCheck_(view_->WebDetectionChosen(), false);
+}
+
+void CPostingCycle::CheckAddressOnly(bool useWeb) {
+    if (!stopping_ && requestCheck_)
+        requestCheck_(useWeb, true);
+}
+
+void CPostingCycle::ShowStoredAddress(std::string_view address) {
+    view_->ShowDetectedAddress(address);
+    CopyBounded(settings_.LastIP, address);
+}
+
+LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
+    if (text != 0)
+        AppendLog(reinterpret_cast<const char*>(text));
+    return 0;
+}
+
+LRESULT CPostingCycle::HandleIntervalTick() {
+    CheckAndPost();
+    return 0;
+}
+
+void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOnly) {
+    if (stopping_)
+        return;
+    if (address.empty()) {
+        // Keep the field and LastIP: publishing a page without an address over a good one helps
+        // nobody, and the next check may well succeed.
+        AppendLog(kNothingDetectedLine);
+        return;
+    }
+    std::string previous;
+    bool forcePost = false;
+    const bool shown = view_->RunOnWindowThread([&] {
+        previous = view_->DetectedAddress();
+        view_->ShowDetectedAddress(address);
+        CopyBounded(settings_.LastIP, address);
+        forcePost = settings_.ForcePost;
+    });
+    if (!shown)
+        return;
+    switch (decision_.Decide(previous, address, displayOnly, forcePost)) {
+    case PostingDecision::Outcome::Post:
+        RunPost();
+        break;
+    case PostingDecision::Outcome::Unchanged:
+        AppendLog(kUnchangedLine);
+        break;
+    case PostingDecision::Outcome::NothingDetected:
+    case PostingDecision::Outcome::DisplayOnly:
+        break;
+    }
+}
+
+void CPostingCycle::ClearSiteList() {
+    view_->RunOnWindowThread([this] { view_->ClearSiteList(); });
+}
+
+void CPostingCycle::AddSiteToList(const std::string& host) {
+    view_->RunOnWindowThread([&] { view_->AddSiteToList(host); });
+}
+
+void CPostingCycle::SetIconById(int iconId) {
+    view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
+}
+
+void CPostingCycle::RunPost() {
+    std::lock_guard<std::mutex> post(postMutex_);
+    if (stopping_)
+        return;
+
+    PostJob job;
+    const bool read = view_->RunOnWindowThread([&] {
+        view_->ShowDetailsPage();
+        job.siteAddress = FieldText(settings_.SiteAddress);
+        job.sitePort = FieldText(settings_.SitePort);
+        job.userName = FieldText(settings_.SiteUsername);
+        job.password = FieldText(settings_.SitePassword);
+        job.passiveMode = settings_.SitePasvMode;
+        job.remotePath = FieldText(settings_.SiteRemotePath);
+        job.templateFile = FieldText(settings_.LocalTemplateFile);
+        job.address = FieldText(settings_.LastIP);
+    });
+    if (!read)
+        return;
+
+    const SiteCheck check = ValidateSite(job.siteAddress, job.sitePort);
+    if (check.problem != SiteProblem::None) {
+        const bool address = check.problem == SiteProblem::MissingSiteAddress;
+        AppendLog(address ? kInvalidSiteAddressLine : kInvalidPortLine);
+        view_->RunOnWindowThread([&] {
+            view_->ShowSiteSetting(address ? CycleView::SiteField::SiteAddress : CycleView::SiteField::Port);
+        });
+        return;
+    }
+
+    uploader_->CloseConnection();
+    CFtpSite& site = uploader_->site;
+    site.serverAddress = job.siteAddress;
+    site.port = check.port;
+    site.userName = job.userName;
+    site.password = job.password;
+    site.passiveMode = job.passiveMode ? 1 : 0;
+    site.remotePath = job.remotePath;
+    site.templateFile = job.templateFile;
+    const std::string added = CompleteRemotePath(site.remotePath, job.templateFile);
+    if (!added.empty())
+        AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
+    uploader_->SetIpAddress(job.address);
+    AppendLog("Connecting to " + job.siteAddress + "...");
+    const bool uploaded = uploader_->Upload();
+    if (!stopping_)
+        decision_.RecordUpload(uploaded);
+}
+
+} // namespace tovra

@@ -1,0 +1,115 @@
+#pragma once
+// The program's central task: a detected address is shown, compared with the one shown before,
+// and, when it changed (or the user forces it, or the last upload failed), the page is generated
+// and uploaded; every step is a time-stamped line of the log. Also the one writer of the log.
+// The main window owns one, hands it to the address checker as its owner, and connects its
+// controls to it through a CycleView.
+//
+// Threads:
+// - Window thread: Start, Stop, PostNow, CheckAndPost, CheckAddressOnly, ShowStoredAddress and the
+//   message handlers. None of them waits for the network or for another thread's post.
+// - Checker thread: OnAddressDetected, which returns after the post it started has finished, and
+//   the CheckerOwner calls.
+// - Post thread (the cycle's own): the posts the "Post IP now" button asks for.
+// - Any thread: AppendLog. Lines are stamped and queued under logMutex_ in call order, and the
+//   queue is written out on the window thread, so the log keeps the order of the calls and no
+//   thread ever holds a lock while it waits for the window thread.
+// Posts are serialised by postMutex_, which only the checker and post threads take: a post asked
+// for while one runs waits for it. The settings are read and LastIP written on the window thread
+// only. Owned through std::shared_ptr, because the checker co-owns it as its owner.
+
+#include "detection/CheckerOwner.h"
+#include "framework/TimeFormat.h"
+#include "framework/WorkerThread.h"
+#include "mainwindow/CycleView.h"
+#include "mainwindow/PostingDecision.h"
+#include "mainwindow/Settings.h"
+#include "upload/LogSink.h"
+#include "upload/MyFtpUploader.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace tovra {
+
+inline constexpr UINT WM_LOG_LINE = WM_USER + 140;
+inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141;
+
+// What the cycle is built with; tests point the page, the clock and the box elsewhere.
+struct PostingCycleOptions {
+    PageGenerator pageGenerator; // where the page is generated
+    DWORD uploadStepTimeoutMs = kUploadStepTimeoutMs;
+    std::function<LocalDateTime()> clock;      // the log's time; the local time when empty
+    std::function<void(const char*)> errorBox; // the uploader's box; a message box when empty
+};
+
+class CPostingCycle : public CheckerOwner,
+                      public LogSink,
+                      public std::enable_shared_from_this<CPostingCycle> {
+public:
+    using RequestCheckFn = std::function<void(bool useWeb, bool displayOnly)>;
+    using ClockFn = std::function<LocalDateTime()>;
+
+    // settings belongs to the application and is touched on the window thread only.
+    static std::shared_ptr<CPostingCycle> Create(std::shared_ptr<CycleView> view, Settings& settings,
+                                                 PostingCycleOptions options = {});
+    ~CPostingCycle();
+
+    // Window thread. requestCheck reaches the address checker (RequestCheck).
+    void Start(RequestCheckFn requestCheck);
+    // Window thread, once the view has stopped running calls: ends a running upload, stops the
+    // post thread (a bounded wait), and makes every later call a no-op that logs nothing.
+    void Stop();
+
+    // Any thread: one time-stamped line; returns once it is in the log box (or the window is gone).
+    void AppendLog(std::string_view text) override;
+
+    // The "Post IP now" button: posts LastIP on the post thread and returns at once.
+    void PostNow();
+    // The interval tick and the tray's "Post IP now": log the check and ask the checker for one,
+    // in the mode of the "Web" radio button.
+    void CheckAndPost();
+    // The Local page's "Local" and "Web" buttons: a check whose result is only shown.
+    void CheckAddressOnly(bool useWeb);
+    // The stored address shown at start-up, without a decision or a log line.
+    void ShowStoredAddress(std::string_view address);
+
+    LRESULT HandleLogLine(LPARAM text);
+    LRESULT HandleIntervalTick();
+
+    // CheckerOwner, on the checker's thread.
+    void OnAddressDetected(const std::string& address, bool displayOnly) override;
+    void ClearSiteList() override;
+    void AddSiteToList(const std::string& host) override;
+    void SetIconById(int iconId) override;
+
+private:
+    class PostThread;
+
+    CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options);
+    void RunPost();
+    void FlushLog();
+
+    const std::shared_ptr<CycleView> view_;
+    Settings& settings_;
+    const ClockFn clock_;
+    RequestCheckFn requestCheck_;
+    std::shared_ptr<PostThread> postThread_;
+    PostingDecision decision_;
+    std::atomic<bool> stopping_{false};
+
+    std::mutex logMutex_;
+    std::string pendingLog_; // guarded by logMutex_: stamped lines not yet in the log box
+    bool logClosed_ = false; // guarded by logMutex_
+
+    std::mutex postMutex_;
+    std::unique_ptr<CMyFtpUploader> uploader_; // used under postMutex_; Cancel from Stop
+};
+
+} // namespace tovra

@@ -1,0 +1,401 @@
+// The posting cycle with a fake main window: decision, validation, remote file names, the log's
+// order across threads, posts that never overlap, and the whole road from a real address checker
+// through a real FTP upload.
+
+#include "mainwindow/PostingCycle.h"
+
+#include "detection/IpAddressChecker.h"
+#include "framework/FixedText.h"
+#include "mainwindow/LogLine.h"
+#include "mainwindow/SiteValidation.h"
+#include "tests/support/EchoProxyServer.h"
+#include "tests/support/FtpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tovra {
+namespace {
+
+using test::FtpFault;
+using test::FtpTestServer;
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr char kStamp[] = "09:05:07 PM - ";
+
+LocalDateTime FixedTime() {
+    LocalDateTime t;
+    t.hour = 21;
+    t.minute = 5;
+    t.second = 7;
+    return t;
+}
+
+// The main window as the cycle sees it. One recursive lock stands for the one window thread.
+class FakeView : public CycleView {
+public:
+    bool RunOnWindowThread(const std::function<void()>& fn) override {
+        std::lock_guard<std::recursive_mutex> lock(window_);
+        if (closed_)
+            return false;
+        fn();
+        return true;
+    }
+    void AppendLogText(std::string_view lines) override { log_ += lines; }
+    std::string DetectedAddress() override { return address_; }
+    void ShowDetectedAddress(std::string_view address) override { address_ = address; }
+    bool WebDetectionChosen() override { return web_; }
+    void ShowDetailsPage() override { ++detailsShown_; }
+    void ShowSiteSetting(SiteField field) override { focus_ = field; }
+    void ClearSiteList() override { sites_.clear(); }
+    void AddSiteToList(const std::string& host) override { sites_.push_back(host); }
+    void SetTrayIcon(int iconId) override { icons_.push_back(iconId); }
+
+    template <typename T> T Read(T FakeView::*member) {
+        std::lock_guard<std::recursive_mutex> lock(window_);
+        return this->*member;
+    }
+    void Close() {
+        std::lock_guard<std::recursive_mutex> lock(window_);
+        closed_ = true;
+    }
+    // The log's lines without their time stamp and line end.
+    std::vector<std::string> Lines() {
+        std::vector<std::string> lines;
+        std::istringstream in(Read(&FakeView::log_));
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line.rfind(kStamp, 0) == 0 ? line.substr(sizeof kStamp - 1)
+                                                       : "BAD STAMP: " + line);
+        }
+        return lines;
+    }
+    // The cycle's own lines: without the status lines of the internet session.
+    std::vector<std::string> StepLines() {
+        std::vector<std::string> steps;
+        for (const std::string& line : Lines())
+            if (line.empty() || line[0] != '[')
+                steps.push_back(line);
+        return steps;
+    }
+
+    std::recursive_mutex window_;
+    bool closed_ = false;
+    std::string log_;
+    std::string address_;
+    bool web_ = false;
+    int detailsShown_ = 0;
+    std::optional<SiteField> focus_;
+    std::vector<std::string> sites_;
+    std::vector<int> icons_;
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const auto deadline = SteadyClock::now() + limit;
+    while (!condition()) {
+        if (SteadyClock::now() > deadline)
+            return false;
+        ::Sleep(5); // a poll's pause, not a wait for the result
+    }
+    return true;
+}
+
+class PostingCycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        workDir_ = std::string(temp) + "tovra-cycle-" + std::to_string(::GetCurrentProcessId()) + "\\";
+        ::CreateDirectoryA(workDir_.c_str(), nullptr);
+        templatePath_ = workDir_ + "Tovra.html";
+        std::ofstream(templatePath_, std::ios::binary) << "IP <ipaddress>";
+
+        CopyBounded(settings_.SitePort, "21");
+        CopyBounded(settings_.LocalTemplateFile, templatePath_);
+        CopyBounded(settings_.SiteRemotePath, "/ip.html");
+        settings_.SitePasvMode = true;
+        Build(30000);
+    }
+    void Build(DWORD stepTimeoutMs) {
+        if (cycle_)
+            cycle_->Stop();
+        PostingCycleOptions options;
+        options.pageGenerator = PageGenerator(workDir_, workDir_, &FixedTime);
+        options.uploadStepTimeoutMs = stepTimeoutMs;
+        options.clock = &FixedTime;
+        options.errorBox = [](const char*) { ADD_FAILURE() << "no message box expected"; };
+        cycle_ = CPostingCycle::Create(view_, settings_, std::move(options));
+        cycle_->Start([this](bool useWeb, bool displayOnly) { requests_.push_back({useWeb, displayOnly}); });
+    }
+    void TearDown() override {
+        view_->Close();
+        cycle_->Stop();
+        cycle_.reset();
+        ::DeleteFileA(templatePath_.c_str());
+        ::DeleteFileA((workDir_ + "Tovra.tmp").c_str());
+        ::RemoveDirectoryA(workDir_.c_str());
+    }
+    void UseServer(const FtpTestServer& ftp) {
+        CopyBounded(settings_.SiteAddress, "127.0.0.1");
+        CopyBounded(settings_.SitePort, std::to_string(ftp.Port()));
+        CopyBounded(settings_.SiteUsername, ftp.User());
+        CopyBounded(settings_.SitePassword, ftp.Password());
+    }
+    std::size_t Count(const std::string& line) {
+        const auto lines = view_->StepLines();
+        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+    }
+
+    std::shared_ptr<FakeView> view_ = std::make_shared<FakeView>();
+    Settings settings_;
+    std::shared_ptr<CPostingCycle> cycle_;
+    std::vector<std::pair<bool, bool>> requests_;
+    std::string workDir_;
+    std::string templatePath_;
+};
+
+// --- The log ---------------------------------------------------------------------------------
+
+TEST_F(PostingCycleTest, AppendsAreStampedLinesInCallOrder) {
+    cycle_->AppendLog("one");
+    cycle_->AppendLog("two");
+    cycle_->HandleLogLine(reinterpret_cast<LPARAM>("three"));
+    EXPECT_EQ(view_->Read(&FakeView::log_),
+              "09:05:07 PM - one\r\n09:05:07 PM - two\r\n09:05:07 PM - three\r\n");
+}
+
+TEST_F(PostingCycleTest, AppendsFromTwoThreadsStayWholeAndInEachThreadsOrder) {
+    auto writer = [this](char name) {
+        for (int i = 0; i < 200; ++i)
+            cycle_->AppendLog(std::string(1, name) + std::to_string(i));
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    a.join();
+    b.join();
+    const auto lines = view_->Lines();
+    ASSERT_EQ(lines.size(), 400u);
+    int nextA = 0, nextB = 0;
+    for (const std::string& line : lines) {
+        ASSERT_TRUE(line[0] == 'a' || line[0] == 'b') << line;
+        int& next = line[0] == 'a' ? nextA : nextB;
+        EXPECT_EQ(line.substr(1), std::to_string(next++));
+    }
+}
+
+TEST_F(PostingCycleTest, NothingIsLoggedOnceStopped) {
+    view_->Close();
+    cycle_->Stop();
+    cycle_->AppendLog("late");
+    cycle_->OnAddressDetected("10.0.0.9", false);
+    EXPECT_EQ(view_->Read(&FakeView::log_), "");
+    EXPECT_EQ(view_->Read(&FakeView::address_), "");
+}
+
+// --- Triggers --------------------------------------------------------------------------------
+
+TEST_F(PostingCycleTest, TickLogsTheCheckAndAsksInTheModeOfTheWebButton) {
+    view_->web_ = true;
+    EXPECT_EQ(cycle_->HandleIntervalTick(), 0);
+    view_->web_ = false;
+    cycle_->CheckAndPost();
+    cycle_->CheckAddressOnly(true);
+    EXPECT_EQ(view_->Lines(), (std::vector<std::string>{"Checking IP Address...", "Checking IP Address..."}));
+    EXPECT_EQ(requests_, (std::vector<std::pair<bool, bool>>{{true, false}, {false, false}, {true, true}}));
+}
+
+// --- The decision (no site address: a post that starts ends at validation) -------------------
+
+TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing) {
+    view_->address_ = "10.0.0.1";
+    cycle_->OnAddressDetected("10.0.0.1", false);
+    EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kUnchangedLine)});
+    EXPECT_EQ(view_->detailsShown_, 0);
+}
+
+TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
+    view_->address_ = "10.0.0.1";
+    cycle_->OnAddressDetected("10.0.0.2", false);
+    settings_.ForcePost = true;
+    cycle_->OnAddressDetected("10.0.0.2", false);
+    EXPECT_EQ(view_->Lines(), std::vector<std::string>(2, std::string(kInvalidSiteAddressLine)));
+    EXPECT_EQ(view_->detailsShown_, 2);
+    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.2");
+}
+
+TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
+    settings_.ForcePost = true;
+    cycle_->OnAddressDetected("10.0.0.3", true);
+    EXPECT_EQ(view_->Lines(), std::vector<std::string>{});
+    EXPECT_EQ(view_->address_, "10.0.0.3");
+    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.3");
+}
+
+TEST_F(PostingCycleTest, EmptyDetectionKeepsTheAddressAndPostsNothing) {
+    settings_.ForcePost = true;
+    cycle_->ShowStoredAddress("10.0.0.4");
+    cycle_->OnAddressDetected("", false);
+    EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
+    EXPECT_EQ(view_->address_, "10.0.0.4");
+    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.4");
+}
+
+// --- Validation ------------------------------------------------------------------------------
+
+TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
+    struct Case {
+        const char* site;
+        const char* port;
+        std::string_view line;
+        CycleView::SiteField focus;
+    };
+    const Case cases[] = {
+        {"", "21", kInvalidSiteAddressLine, CycleView::SiteField::SiteAddress},
+        {"", "", kInvalidSiteAddressLine, CycleView::SiteField::SiteAddress},
+        {"ftp.example.org", "", kInvalidPortLine, CycleView::SiteField::Port},
+        {"ftp.example.org", "70000", kInvalidPortLine, CycleView::SiteField::Port},
+    };
+    settings_.ForcePost = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.site) + ":" + c.port);
+        view_->log_.clear();
+        view_->focus_.reset();
+        CopyBounded(settings_.SiteAddress, c.site);
+        CopyBounded(settings_.SitePort, c.port);
+        cycle_->OnAddressDetected("10.0.0.5", false);
+        EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(c.line)});
+        EXPECT_EQ(view_->focus_, c.focus);
+    }
+}
+
+// --- Posting against the FTP server -----------------------------------------------------------
+
+TEST_F(PostingCycleTest, DirectoryPathIsCompletedWithTheTemplatesNameAndUploaded) {
+    FtpTestServer ftp;
+    ftp.MakeDirectory("pub");
+    UseServer(ftp);
+    CopyBounded(settings_.SiteRemotePath, "/pub/");
+    cycle_->OnAddressDetected("203.0.113.7", false);
+
+    const std::vector<std::string> expected = {
+        "No filename specified in Remote path, automatically adding local filename of Tovra.html",
+        "Connecting to 127.0.0.1...",
+        "Setting remote directory...",
+        "Generating Template file...",
+        "Uploading file...",
+        "File uploaded successfully!"};
+    EXPECT_EQ(view_->StepLines(), expected);
+    EXPECT_EQ(ftp.ReadFile("pub/Tovra.html"), "IP 203.0.113.7");
+    EXPECT_EQ(std::string(settings_.SiteRemotePath), "/pub/") << "the setting itself is not changed";
+}
+
+TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
+    FtpTestServer ftp;
+    UseServer(ftp);
+    ftp.SetFault(FtpFault::StoreRefused);
+    cycle_->OnAddressDetected("203.0.113.8", false);
+    cycle_->OnAddressDetected("203.0.113.8", false); // unchanged, but the page is stale
+    EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 2u);
+    EXPECT_EQ(Count("File uploaded successfully!"), 0u);
+
+    ftp.SetFault(FtpFault::None);
+    cycle_->OnAddressDetected("203.0.113.8", false);
+    EXPECT_EQ(Count("File uploaded successfully!"), 1u);
+    cycle_->OnAddressDetected("203.0.113.8", false);
+    EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 3u);
+    EXPECT_EQ(view_->StepLines().back(), kUnchangedLine);
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 203.0.113.8");
+}
+
+// The button's post runs off the window thread; a post asked for meanwhile waits for it, and the
+// lines of the two never mix.
+TEST_F(PostingCycleTest, ButtonPostRunsAsideAndAPostAskedMeanwhileWaitsForIt) {
+    FtpTestServer hanging;
+    FtpTestServer answering;
+    hanging.SetFault(FtpFault::Hang);
+    UseServer(hanging);
+    Build(1500);
+    cycle_->ShowStoredAddress("203.0.113.9");
+
+    const auto start = SteadyClock::now();
+    cycle_->PostNow();
+    EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(500));
+    ASSERT_TRUE(WaitFor([&] { return Count("Connecting to 127.0.0.1...") == 1; }));
+
+    // The button's post has read its settings; the next post goes to the other server.
+    {
+        std::lock_guard<std::recursive_mutex> window(view_->window_);
+        UseServer(answering);
+        settings_.ForcePost = true;
+    }
+    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", false); });
+    checker.join();
+
+    const std::vector<std::string> expected = {
+        "Connecting to 127.0.0.1...",  "The server did not answer within 2 seconds.",
+        "Connecting to 127.0.0.1...",  "Setting remote directory...",
+        "Generating Template file...", "Uploading file...",
+        "File uploaded successfully!"};
+    EXPECT_EQ(view_->StepLines(), expected);
+    EXPECT_EQ(answering.ReadFile("ip.html"), "IP 203.0.113.10");
+}
+
+TEST_F(PostingCycleTest, StopEndsAButtonPostThatWaitsForTheServer) {
+    FtpTestServer ftp;
+    UseServer(ftp);
+    ftp.SetFault(FtpFault::Hang);
+    cycle_->ShowStoredAddress("203.0.113.11");
+    cycle_->PostNow();
+    ASSERT_TRUE(WaitFor([&] { return Count("Connecting to 127.0.0.1...") == 1; }));
+    const auto start = SteadyClock::now();
+    view_->Close();
+    cycle_->Stop();
+    EXPECT_LT(SteadyClock::now() - start, std::chrono::seconds(3));
+}
+
+// From a real checker's detection through the echo proxy to the page on the FTP server.
+TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
+    FtpTestServer ftp;
+    UseServer(ftp);
+    test::EchoProxyServer echo;
+    echo.UseAsProxyForThisProcess();
+    const std::vector<IpSite> sites = {{"echo.test", "/myip.html"}};
+    echo.Answer("echo.test", 200, "Your address: 198.51.100.23");
+
+    auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites);
+    cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
+    view_->web_ = true;
+    cycle_->CheckAndPost();
+    ASSERT_TRUE(checker->Start());
+    ASSERT_TRUE(WaitFor([&] { return Count("File uploaded successfully!") == 1; }));
+    EXPECT_TRUE(checker->Stop(5000));
+
+    const auto steps = view_->StepLines();
+    const std::vector<std::string> expected = {"Checking IP Address...",
+                                               "Asking echo.test/myip.html for my IP Address...",
+                                               "echo.test/myip.html insists that I am 198.51.100.23",
+                                               "Connecting to 127.0.0.1...",
+                                               "Setting remote directory...",
+                                               "Generating Template file...",
+                                               "Uploading file...",
+                                               "File uploaded successfully!"};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 198.51.100.23");
+    EXPECT_EQ(view_->Read(&FakeView::sites_), std::vector<std::string>{"echo.test"});
+    EXPECT_EQ(std::string(settings_.LastIP), "198.51.100.23");
+}
+
+} // namespace
+} // namespace tovra
