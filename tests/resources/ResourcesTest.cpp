@@ -1,6 +1,6 @@
 // The compiled resources as the program loads them: every dialog builds with its controls, the
-// controls carry the styles that the program's behaviour rests on, the menu has its commands in
-// order, and the pictures have the sizes that the shell and the dialogs ask for.
+// controls carry the styles that the program's behaviour rests on, and the pictures have the
+// sizes that the shell and the dialogs ask for. (The tray menu is checked where it opens.)
 
 #include "resources/AboutDialogIds.h"
 #include "resources/AddIpSiteDialogIds.h"
@@ -9,7 +9,6 @@
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
-#include "resources/TrayMenuIds.h"
 
 #include "framework/Win32Handles.h"
 
@@ -230,43 +229,6 @@ TEST_F(ResourcesTest, AddIpSiteDialogOpensWithItsAddButtonDisabled) {
                                   {IDOK, "Button", "&Add"},
                                   {IDCANCEL, "Button", "Cancel"}});
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog.get(), IDOK)));
-}
-
-TEST_F(ResourcesTest, TrayMenuListsItsCommandsWithSeparatorsInOrder) {
-    tovra::UniqueMenu menu(::LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
-    ASSERT_TRUE(menu);
-    const HMENU popup = ::GetSubMenu(menu.get(), 0);
-    ASSERT_NE(popup, nullptr);
-    struct Item {
-        UINT command; // 0: separator
-        const char* text;
-    };
-    const std::vector<Item> expected{
-        {ID_TRAY_SHOW, "Show &Tovra"}, {ID_TRAY_POST_NOW, "&Post IP now"}, {0, ""},
-        {ID_TRAY_HELP, "&Help"},       {ID_TRAY_ABOUT, "&About"},          {0, ""},
-        {ID_TRAY_EXIT, "E&xit"}};
-    ASSERT_EQ(::GetMenuItemCount(popup), static_cast<int>(expected.size()));
-    for (UINT position = 0; position < expected.size(); ++position) {
-        char text[64] = {};
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
-        ASSERT_TRUE(::GetMenuItemInfoA(popup, position, TRUE, &info));
-        if (expected[position].command == 0) {
-            EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "position " << position;
-        } else {
-            EXPECT_EQ(info.wID, expected[position].command) << "position " << position;
-            EXPECT_STREQ(text, expected[position].text) << "position " << position;
-        }
-    }
-}
-
-TEST_F(ResourcesTest, SystemMenuAboutTextIsInTheStringTable) {
-    char text[64] = {};
-    ASSERT_GT(::LoadStringA(Instance(), IDS_ABOUT_MENU_ITEM, text, sizeof text), 0);
-    EXPECT_STREQ(text, "&About Tovra...");
 }
 
 // The sizes inside an icon group, read from its directory.
