@@ -7,6 +7,8 @@ namespace tovra {
 namespace {
 
 constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// The menu's default item, shown bold and run by a double click: the first ("Show").
+constexpr UINT kDefaultPosition = 0;
 
 } // namespace
 
@@ -298,7 +300,7 @@ bool CTrayIcon::OpenMenu(HWND commandWindow) {
     UniqueMenu menu(LoadTrayMenu(popup));
     if (popup == nullptr)
         return false;
-    ::SetMenuDefaultItem(popup, defaultItem_, defaultByPosition_ ? TRUE : FALSE);
+    ::SetMenuDefaultItem(popup, kDefaultPosition, TRUE);
     POINT cursor{};
     ::GetCursorPos(&cursor);
     // The menu's owner must be the foreground window, or the menu will not close when the user
@@ -314,14 +316,11 @@ bool CTrayIcon::OpenMenu(HWND commandWindow) {
 }
 
 bool CTrayIcon::RunDefaultCommand(HWND commandWindow) {
-    UINT command = defaultItem_;
-    if (defaultByPosition_) {
-        HMENU popup;
-        UniqueMenu menu(LoadTrayMenu(popup));
-        if (popup == nullptr)
-            return false;
-        command = ::GetMenuItemID(popup, static_cast<int>(defaultItem_));
-    }
+    HMENU popup;
+    UniqueMenu menu(LoadTrayMenu(popup));
+    if (popup == nullptr)
+        return false;
+    const UINT command = ::GetMenuItemID(popup, kDefaultPosition);
     // The command usually shows the main window; the shell has given this process the right to
     // take the foreground for the click, so use it for that window.
     ::SetForegroundWindow(commandWindow);

@@ -105,9 +105,7 @@ private:
     bool hidden_ = true;          // not visible
     bool removed_ = true;         // not in the notification area
     bool addFailed_ = false;      // the last attempt to add failed; matters only while removed_
-    UINT defaultItem_ = 0;        // the menu item shown bold and run on a double click
-    bool defaultByPosition_ = true;
-    UINT savedFlags_ = 0; // the uFlags the icon was created with, to add it again
+    UINT savedFlags_ = 0;         // the uFlags the icon was created with, to add it again
 };
 
 } // namespace tovra
