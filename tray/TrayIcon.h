@@ -82,7 +82,8 @@ private:
     LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
     bool OpenMenu(HWND commandWindow);
     bool RunDefaultCommand(HWND commandWindow);
-    // The menu resource named by the icon's identifier; null when it or its pop-up is missing.
+    // Loads the menu resource named by the icon's identifier (null when missing) and gives its
+    // first pop-up in popup (null when the menu or the pop-up is missing).
     HMENU LoadTrayMenu(HMENU& popup) const;
 
     // The unlocked halves of the public operations, for use with lock_ held.
