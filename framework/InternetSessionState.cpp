@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <system_error>
 #include <thread>
 
 namespace tovra {
@@ -50,6 +51,41 @@ InternetError Cancelled() {
 
 InternetError TimedOut() {
     return InternetError::FromCode(ERROR_INTERNET_TIMEOUT, "The operation timed out.");
+}
+
+// Starts `step` on a helper thread of its own. The helper owns a share of the channel and of the
+// abort flag, and nothing else of ours: when the caller walks away, it may run on in WinINet for
+// as long as WinINet keeps it, harming no one.
+std::shared_ptr<StepChannel> StartStep(std::shared_ptr<std::atomic<bool>> aborted,
+                                       InternetSessionState::Step step) {
+    auto channel = std::make_shared<StepChannel>();
+    if (!channel->wake)
+        throw InternetError(GetLastError(), "Cannot create an event.");
+    try {
+        std::thread([channel, aborted = std::move(aborted), step = std::move(step)] {
+            t_channel = channel.get();
+            InternetSessionState::StepResult result;
+            try {
+                // An abort may have closed the step's handles while this thread was starting,
+                // and WinINet may already have given their values to new handles: do not touch
+                // them. (A window of a few instructions remains between this test and WinINet's
+                // own lookup of the handle; no API closes it.)
+                result = *aborted ? InternetSessionState::StepResult{false, nullptr, Cancelled()} : step();
+            } catch (...) {
+                result = {false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
+            }
+            t_channel = nullptr;
+            std::lock_guard lock(channel->mutex);
+            if (!channel->abandoned) {
+                channel->result = std::move(result);
+                SetEvent(channel->wake.get());
+            }
+        }).detach();
+    } catch (const std::system_error& error) {
+        throw InternetError(static_cast<DWORD>(error.code().value()),
+                            "Cannot start a thread for the network.");
+    }
+    return channel;
 }
 
 } // namespace
@@ -197,7 +233,7 @@ void CALLBACK InternetSessionState::StatusCallback(HINTERNET, DWORD_PTR context,
                 const auto* bytes = static_cast<const char*>(info);
                 notification.info.assign(bytes, bytes + length);
             }
-            notification.info.push_back('\0'); // host names arrive without a terminator at times
+            notification.info.push_back('\0'); // a text that WinINet passed unterminated still ends
             std::lock_guard lock(channel->mutex);
             if (channel->abandoned)
                 return;
@@ -247,30 +283,7 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step) {
     const auto end =
         budget == INFINITE ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(budget);
 
-    auto channel = std::make_shared<StepChannel>();
-    if (!channel->wake)
-        throw InternetError(GetLastError(), "Cannot create an event.");
-    // The helper owns a share of the channel and of nothing else of ours: when the caller walks
-    // away, it may run on in WinINet for as long as WinINet keeps it, harming no one.
-    std::thread([channel, aborted = aborted_, step = std::move(step)] {
-        t_channel = channel.get();
-        StepResult result;
-        try {
-            // An abort may have closed the step's handles while this thread was starting, and
-            // WinINet may already have given their values to new handles: do not touch them.
-            // (A window of a few instructions remains between this test and WinINet's own
-            // lookup of the handle; no API closes it.)
-            result = *aborted ? StepResult{false, nullptr, Cancelled()} : step();
-        } catch (...) {
-            result = StepResult{false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
-        }
-        t_channel = nullptr;
-        std::lock_guard lock(channel->mutex);
-        if (!channel->abandoned) {
-            channel->result = std::move(result);
-            SetEvent(channel->wake.get());
-        }
-    }).detach();
+    const std::shared_ptr<StepChannel> channel = StartStep(aborted_, std::move(step));
 
     const auto walkAway = [&](InternetError error) -> InternetError {
         {
