@@ -1,0 +1,331 @@
+// Drives a running Tovra on its Wine desktop into each state the README pictures, the way a user
+// gets there: tray commands, clicks on the taskbar icon, clicks and arrow keys on the tabs. It
+// only moves the program and reports where to look; scripts/screenshots.sh takes the pictures.
+//
+//   shot-driver show                 main window shown and in front
+//   shot-driver tab INDEX            that tab of the main window selected (0 Details, 1 Connection,
+//                                    2 Advanced)
+//   shot-driver wait-log TEXT SECS   waits until the Details log holds TEXT
+//   shot-driver about                About box open
+//   shot-driver close-about
+//   shot-driver tray-menu            tray menu open, from a right click on the taskbar icon
+//   shot-driver close-menu
+//   shot-driver hide
+//   shot-driver exit                 the tray's Exit, as the user ends the program
+//
+// Commands that leave something on screen print its rectangle in desktop pixels as
+// "LEFT TOP WIDTH HEIGHT". Every failure prints one line to stderr and exits 1, so the script
+// stops instead of saving a picture of the wrong thing.
+
+#include "resources/LocalPageIds.h"
+#include "resources/MainDialogIds.h"
+#include "resources/TrayMenuIds.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kDialogClass[] = "#32770";
+constexpr char kMenuClass[] = "#32768";
+constexpr char kMainTitle[] = "Tovra";
+constexpr char kAboutTitle[] = "About Tovra";
+
+[[noreturn]] void Fail(const std::string& why) {
+    std::fprintf(stderr, "shot-driver: %s\n", why.c_str());
+    std::exit(1);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return condition();
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+struct TopLevelSearch {
+    const char* className;
+    const char* title; // null: any title
+    bool visibleOnly;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
+    if (search->visibleOnly && !::IsWindowVisible(window))
+        return TRUE;
+    char className[64] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (std::string(className) != search->className)
+        return TRUE;
+    if (search->title != nullptr) {
+        char title[128] = {};
+        ::GetWindowTextA(window, title, sizeof title);
+        if (std::string(title) != search->title)
+            return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindTopLevel(const char* className, const char* title, bool visibleOnly) {
+    TopLevelSearch search{className, title, visibleOnly};
+    ::EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForTopLevel(const char* className, const char* title, bool visibleOnly, const char* what) {
+    HWND found = nullptr;
+    if (!WaitUntil([&] { return (found = FindTopLevel(className, title, visibleOnly)) != nullptr; }, 15s))
+        Fail(std::string(what) + " did not appear within 15 s");
+    return found;
+}
+
+HWND MainWindow() { return WaitForTopLevel(kDialogClass, kMainTitle, false, "the main window"); }
+
+// The pages are children of the main window, so ids are looked for in the whole tree; the log
+// is also told apart by being the multi-line edit, in case a page reuses its number.
+struct LogSearch {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchLog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<LogSearch*>(parameter);
+    if (::GetDlgCtrlID(window) == IDC_LOCAL_LOG && (::GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE) != 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void PrintRect(const RECT& rect) {
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    std::fflush(stdout);
+}
+
+void PrintWindowRect(HWND window) {
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect))
+        Fail("GetWindowRect failed");
+    PrintRect(rect);
+}
+
+void SendKey(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (::SendInput(2, input, sizeof(INPUT)) != 2)
+        Fail("SendInput refused a key");
+}
+
+void ClickAt(POINT point, bool rightButton) {
+    if (!::SetCursorPos(point.x, point.y))
+        Fail("SetCursorPos failed");
+    INPUT input[2] = {};
+    input[0].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    input[1] = input[0];
+    input[1].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    if (::SendInput(2, input, sizeof(INPUT)) != 2)
+        Fail("SendInput refused a click");
+}
+
+// Gives the program's message loop time to paint what the last command changed: a message sent
+// to a window returns only once its thread has handled everything posted before it.
+void WaitForPaint(HWND window) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::this_thread::sleep_for(300ms);
+    ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+// Another process may not take the foreground by asking, so the driver does what a user does:
+// a click on the title bar, which activates the window and draws its caption as active.
+void BringToFront(HWND window) {
+    if (::GetForegroundWindow() == window)
+        return;
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    ClickAt(POINT{(rect.left + rect.right) / 2, rect.top + ::GetSystemMetrics(SM_CYFIXEDFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2}, false);
+    if (!WaitUntil([window] { return ::GetForegroundWindow() == window; }, 5s))
+        Fail("the window did not come to the front");
+}
+
+int Show() {
+    const HWND main = MainWindow();
+    // The menu's Show/Hide toggles, so it is chosen only while the window is hidden.
+    if (!::IsWindowVisible(main))
+        ::PostMessageA(main, WM_COMMAND, ID_TRAY_SHOW, 0);
+    if (!WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10s))
+        Fail("the main window stayed hidden after Show");
+    BringToFront(main);
+    WaitForPaint(main);
+    PrintWindowRect(main);
+    return 0;
+}
+
+int Hide() {
+    const HWND main = MainWindow();
+    if (::IsWindowVisible(main))
+        ::PostMessageA(main, WM_COMMAND, ID_TRAY_SHOW, 0);
+    if (!WaitUntil([&] { return ::IsWindowVisible(main) == FALSE; }, 10s))
+        Fail("the main window stayed visible after Hide");
+    return 0;
+}
+
+int SelectTab(int index) {
+    const HWND main = MainWindow();
+    const HWND tabs = ::GetDlgItem(main, IDC_MAIN_TABS);
+    if (!tabs)
+        Fail("the main window has no tab control");
+    const LRESULT count = ::SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0);
+    if (index < 0 || index >= count)
+        Fail("there is no tab " + std::to_string(index));
+    // A click on the first tab, which sits at the control's top left, selects it and gives the
+    // control the focus; from there the arrow keys walk the tabs, each step a real selection
+    // change as the window sees one from a user.
+    RECT rect{};
+    ::GetWindowRect(tabs, &rect);
+    const auto selected = [tabs] { return static_cast<int>(::SendMessageA(tabs, TCM_GETCURSEL, 0, 0)); };
+    ClickAt(POINT{rect.left + 12, rect.top + 8}, false);
+    if (!WaitUntil([&] { return selected() == 0; }, 2s))
+        Fail("the click did not select the first tab");
+    while (selected() < index) {
+        const int before = selected();
+        SendKey(VK_RIGHT);
+        if (!WaitUntil([&] { return selected() != before; }, 2s))
+            break;
+    }
+    if (::SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != index)
+        Fail("tab " + std::to_string(index) + " could not be selected");
+    WaitForPaint(main);
+    PrintWindowRect(main);
+    return 0;
+}
+
+int WaitForLog(const std::string& text, int seconds) {
+    const HWND main = MainWindow();
+    // The window exists a moment before its initialisation has made the pages.
+    LogSearch search;
+    WaitUntil(
+        [&] {
+            ::EnumChildWindows(main, MatchLog, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        10s);
+    if (!search.found)
+        Fail("the main window has no log box");
+    std::string log;
+    const bool seen = WaitUntil(
+        [&] {
+            // WM_GETTEXT itself: GetWindowText gives only the creation text of another
+            // process's control.
+            const auto length = ::SendMessageA(search.found, WM_GETTEXTLENGTH, 0, 0);
+            log.assign(static_cast<size_t>(length) + 1, '\0');
+            log.resize(static_cast<size_t>(::SendMessageA(search.found, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                                          reinterpret_cast<LPARAM>(log.data()))));
+            return log.find(text) != std::string::npos;
+        },
+        std::chrono::seconds(seconds));
+    if (!seen)
+        Fail("the log never showed \"" + text + "\"; it holds:\n" + log);
+    return 0;
+}
+
+int OpenAbout() {
+    const HWND main = MainWindow();
+    ::PostMessageA(main, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    const HWND about = WaitForTopLevel(kDialogClass, kAboutTitle, true, "the About box");
+    BringToFront(about);
+    WaitForPaint(about);
+    PrintWindowRect(about);
+    return 0;
+}
+
+int CloseAbout() {
+    const HWND about = FindTopLevel(kDialogClass, kAboutTitle, false);
+    if (!about)
+        return 0;
+    ::PostMessageA(about, WM_COMMAND, IDOK, 0);
+    if (!WaitUntil([&] { return !::IsWindow(about); }, 10s))
+        Fail("the About box did not close");
+    return 0;
+}
+
+int OpenTrayMenu() {
+    const HWND taskbar = WaitForTopLevel("Shell_TrayWnd", nullptr, true, "the taskbar");
+    // Wine's taskbar draws the notification icons itself, right-aligned, each in a small-icon
+    // square with a 2-pixel border, and ours is the only one on this desktop. A click that
+    // missed would open no menu, and the wait below would say so.
+    RECT bar{};
+    ::GetWindowRect(taskbar, &bar);
+    const int slot = ::GetSystemMetrics(SM_CXSMICON) + 4;
+    const RECT icon{bar.right - slot, bar.top, bar.right, bar.bottom};
+    ClickAt(POINT{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2}, true);
+    const HWND menu = WaitForTopLevel(kMenuClass, nullptr, true, "the tray menu");
+    WaitForPaint(menu);
+    // The menu together with the icon it came from, so the picture shows where it belongs.
+    RECT shown{};
+    ::GetWindowRect(menu, &shown);
+    ::UnionRect(&shown, &shown, &icon);
+    PrintRect(shown);
+    return 0;
+}
+
+int CloseMenu() {
+    if (!FindTopLevel(kMenuClass, nullptr, true))
+        return 0;
+    SendKey(VK_ESCAPE);
+    if (!WaitUntil([] { return FindTopLevel(kMenuClass, nullptr, true) == nullptr; }, 5s))
+        Fail("the tray menu did not close");
+    return 0;
+}
+
+int Exit() {
+    const HWND main = FindTopLevel(kDialogClass, kMainTitle, false);
+    if (main)
+        ::PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "show" && argc == 2)
+        return Show();
+    if (command == "hide" && argc == 2)
+        return Hide();
+    if (command == "tab" && argc == 3)
+        return SelectTab(std::atoi(argv[2]));
+    if (command == "wait-log" && argc == 4)
+        return WaitForLog(argv[2], std::atoi(argv[3]));
+    if (command == "about" && argc == 2)
+        return OpenAbout();
+    if (command == "close-about" && argc == 2)
+        return CloseAbout();
+    if (command == "tray-menu" && argc == 2)
+        return OpenTrayMenu();
+    if (command == "close-menu" && argc == 2)
+        return CloseMenu();
+    if (command == "exit" && argc == 2)
+        return Exit();
+    Fail("usage: shot-driver show|hide|tab INDEX|wait-log TEXT SECONDS|about|close-about|tray-menu|"
+         "close-menu|exit");
+}
