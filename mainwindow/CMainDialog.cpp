@@ -8,6 +8,7 @@
 #include "mainwindow/HelpFile.h"
 #include "mainwindow/SettingsPages.h"
 #include "mainwindow/SettingsRegistry.h"
+#include "pages/WindowPlacement.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
@@ -72,6 +73,7 @@ bool CMainDialog::OnInit() {
     PublishMainWindow(Handle());
     trayIcon_.SetCommandWindow(Handle());
 
+    CenterWindow(Handle(), nullptr);
     AddAboutToSystemMenu();
     SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));

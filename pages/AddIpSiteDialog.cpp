@@ -1,5 +1,6 @@
 #include "pages/AddIpSiteDialog.h"
 
+#include "pages/WindowPlacement.h"
 #include "resources/AddIpSiteDialogIds.h"
 #include "resources/ResourceIds.h"
 
@@ -20,6 +21,7 @@ bool AddIpSiteDialog::OnInit() {
     LimitItemText(IDC_ADD_SITE_PATH, kMaxChars);
     SetItemText(IDC_ADD_SITE_PATH, "/");
     UpdateAddButton();
+    CenterWindow(Handle(), ::GetWindow(Handle(), GW_OWNER));
     return true;
 }
 

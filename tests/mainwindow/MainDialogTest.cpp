@@ -249,8 +249,12 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
     site.SetItemText(IDC_SITE_ADDRESS, std::string(300, 'h'));
     site.SetItemText(IDC_SITE_PORT, "");
     site.SetItemText(IDC_SITE_PASSWORD, "pa ss");
+    site.SetItemText(IDC_SITE_USERNAME, "user");
+    site.SetItemText(IDC_SITE_REMOTE_PATH, "/pub/");
+    site.SetItemText(IDC_SITE_TEMPLATE_FILE, "C:\\web\\page.htm");
     site.SetChecked(IDC_SITE_PASSIVE_MODE, false);
     advanced.SetItemText(IDC_PROXY_USERNAME, "proxy-user");
+    advanced.SetItemText(IDC_PROXY_PASSWORD, "4711");
     advanced.SetChecked(IDC_FORCE_UPLOAD, true);
     window->LocalPage().SelectMode(false);
 
@@ -260,15 +264,27 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
     EXPECT_EQ(StoredValue("SitePort"), "");
     EXPECT_EQ(StoredValue("SitePassword"), "pa ss");
     EXPECT_EQ(StoredValue("SitePasvMode"), "0");
+    EXPECT_EQ(StoredValue("SiteUsername"), "user");
+    EXPECT_EQ(StoredValue("SiteRemotePath"), "/pub/");
+    EXPECT_EQ(StoredValue("LocalTemplateFile"), "C:\\web\\page.htm");
     EXPECT_EQ(StoredValue("ProxyUsername"), "proxy-user");
+    EXPECT_EQ(StoredValue("ProxyPassword"), "4711");
     EXPECT_EQ(StoredValue("ForcePost"), "1");
     EXPECT_EQ(StoredValue("GetWebAddress"), "0");
     EXPECT_EQ(StoredValue("LastIP"), kAddress);
     EXPECT_EQ(FieldText(settings.SiteAddress), std::string(258, 'h'));
 
-    // An empty stored port comes back as the default.
+    // Shown again from the registry; an empty stored port comes back as the default.
     Command(ID_TRAY_SHOW);
     EXPECT_EQ(site.ItemText(IDC_SITE_PORT), "21");
+    EXPECT_EQ(site.ItemText(IDC_SITE_USERNAME), "user");
+    EXPECT_EQ(site.ItemText(IDC_SITE_PASSWORD), "pa ss");
+    EXPECT_EQ(site.ItemText(IDC_SITE_REMOTE_PATH), "/pub/");
+    EXPECT_EQ(site.ItemText(IDC_SITE_TEMPLATE_FILE), "C:\\web\\page.htm");
+    EXPECT_FALSE(site.IsChecked(IDC_SITE_PASSIVE_MODE));
+    EXPECT_EQ(advanced.ItemText(IDC_PROXY_PASSWORD), "4711");
+    EXPECT_TRUE(advanced.IsChecked(IDC_FORCE_UPLOAD));
+    EXPECT_TRUE(window->LocalPage().IsLocalSelected());
 }
 
 TEST_F(MainDialogTest, ChoosingATabShowsItsPageAlone) {

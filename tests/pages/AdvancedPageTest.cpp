@@ -32,6 +32,8 @@ protected:
         test::RegisterCommonControls();
         ASSERT_TRUE(host);
         ASSERT_TRUE(page.Create(::GetModuleHandleA(nullptr), host.get()));
+        // Visible and away from the screen's corner, so that where the dialog opens tells.
+        ::SetWindowPos(host.get(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     }
 
     void ClickAdd() { Window(page.Item(IDC_IP_SITE_ADD)).SendMsg(BM_CLICK); }
@@ -82,13 +84,19 @@ TEST_F(AdvancedPageTest, RemoveTakesOutTheSelectedEntryOnly) {
 
 TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddress) {
     std::string address, path;
-    bool enabledAtOpen = true, enabledWithAddress = false, enabledWithoutPath = true;
+    bool enabledAtOpen = true, enabledWithAddress = false, enabledWithoutPath = true,
+         centredOverOwner = false;
     LRESULT limit = 0;
     test::ModalDriver driver("Add IP Site", [&](HWND dialog) {
         address = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS));
         path = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_PATH));
         limit = ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), EM_GETLIMITTEXT, 0, 0);
         enabledAtOpen = AddEnabled(dialog);
+        RECT shown{}, owner{};
+        ::GetWindowRect(dialog, &shown);
+        ::GetWindowRect(host.get(), &owner);
+        const POINT middle{(shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2};
+        centredOverOwner = ::PtInRect(&owner, middle) != FALSE;
         Type(dialog, IDC_ADD_SITE_ADDRESS, "m");
         enabledWithAddress = AddEnabled(dialog);
         Type(dialog, IDC_ADD_SITE_PATH, "");
@@ -102,6 +110,7 @@ TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddress) {
     EXPECT_EQ(path, "/");
     EXPECT_EQ(limit, AddIpSiteDialog::kMaxChars);
     EXPECT_FALSE(enabledAtOpen);
+    EXPECT_TRUE(centredOverOwner);
     EXPECT_TRUE(enabledWithAddress);
     EXPECT_FALSE(enabledWithoutPath);
     EXPECT_TRUE(page.SiteList().empty()) << "a cancelled dialog adds nothing";
