@@ -141,7 +141,9 @@ TestServerProcess::TestServerProcess(const std::string& arguments, std::chrono::
     UniqueKernelHandle(process.hThread).reset();
 
     if (!WaitReadable(listener.get(), deadline))
-        throw std::runtime_error("the test server did not connect back in time: " + command);
+        throw std::runtime_error("the test server did not connect back in time (is python3-pyftpdlib "
+                                 "installed for /usr/bin/python3?): " +
+                                 command);
     control_ = ::accept(listener.get(), nullptr, nullptr);
     if (control_ == INVALID_SOCKET)
         throw std::runtime_error("accept() of the test server's control connection failed");
