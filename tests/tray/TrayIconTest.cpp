@@ -65,54 +65,70 @@ void ForgetIconAsARestartedShellWould(HWND owner, UINT id) {
     ::Shell_NotifyIconA(NIM_DELETE, &data);
 }
 
-// Pixels of Wine's tray window on screen close to the given colour.
-int TrayPixelsLike(COLORREF colour) {
-    const HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
-    if (tray == nullptr)
-        return 0;
-    RECT area{};
-    ::GetWindowRect(tray, &area);
-    const HDC screen = ::GetDC(nullptr);
+// The pixels of Wine's tray window on screen that are close to the given colour: how many, and
+// where their middle lies.
+struct ColourOnTray {
     int count = 0;
-    for (LONG y = area.top; y < area.bottom; ++y)
-        for (LONG x = area.left; x < area.right; ++x) {
-            const COLORREF pixel = ::GetPixel(screen, x, y);
-            if (std::abs(GetRValue(pixel) - GetRValue(colour)) +
-                    std::abs(GetGValue(pixel) - GetGValue(colour)) +
-                    std::abs(GetBValue(pixel) - GetBValue(colour)) <
-                60)
-                ++count;
-        }
-    ::ReleaseDC(nullptr, screen);
-    return count;
-}
+    POINT middle{};
+};
 
-// Where the tray window on screen shows the colour most: the middle of those pixels.
-bool FindOnTray(COLORREF colour, POINT& where) {
+ColourOnTray LookForColourOnTray(COLORREF colour) {
+    ColourOnTray found;
     const HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
     if (tray == nullptr)
-        return false;
+        return found;
     RECT area{};
     ::GetWindowRect(tray, &area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+
+    // One copy of the screen area, read as top-down 32-bit pixels (0x00RRGGBB).
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
     const HDC screen = ::GetDC(nullptr);
-    long sumX = 0, sumY = 0, count = 0;
-    for (LONG y = area.top; y < area.bottom; ++y)
-        for (LONG x = area.left; x < area.right; ++x) {
-            const COLORREF pixel = ::GetPixel(screen, x, y);
-            if (std::abs(GetRValue(pixel) - GetRValue(colour)) +
-                    std::abs(GetGValue(pixel) - GetGValue(colour)) +
-                    std::abs(GetBValue(pixel) - GetBValue(colour)) <
-                60) {
-                sumX += x;
-                sumY += y;
-                ++count;
+    const HDC copy = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = ::SelectObject(copy, bitmap);
+    ::BitBlt(copy, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ::GdiFlush();
+
+    long sumX = 0, sumY = 0;
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const DWORD pixel = pixels[y * width + x];
+            const int distance = std::abs(static_cast<int>((pixel >> 16) & 0xFF) - GetRValue(colour)) +
+                                 std::abs(static_cast<int>((pixel >> 8) & 0xFF) - GetGValue(colour)) +
+                                 std::abs(static_cast<int>(pixel & 0xFF) - GetBValue(colour));
+            if (distance < 60) {
+                sumX += area.left + x;
+                sumY += area.top + y;
+                ++found.count;
             }
         }
+    ::SelectObject(copy, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(copy);
     ::ReleaseDC(nullptr, screen);
-    if (count < 20)
-        return false;
-    where = POINT{sumX / count, sumY / count};
-    return true;
+    if (found.count > 0)
+        found.middle = POINT{sumX / found.count, sumY / found.count};
+    return found;
+}
+
+int TrayPixelsLike(COLORREF colour) {
+    return LookForColourOnTray(colour).count;
+}
+
+// Where the icon of that colour is on screen, once it shows.
+bool FindOnTray(COLORREF colour, POINT& where) {
+    const ColourOnTray found = LookForColourOnTray(colour);
+    where = found.middle;
+    return found.count >= 20;
 }
 
 // Clicks the mouse at that point of the screen, as the user's hand would; the buttons are given
