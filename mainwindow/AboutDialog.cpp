@@ -1,5 +1,6 @@
 #include "mainwindow/AboutDialog.h"
 
+#include "pages/WindowPlacement.h"
 #include "resources/AboutDialogIds.h"
 #include "resources/ResourceIds.h"
 
@@ -37,6 +38,8 @@ bool CAboutDialog::OnInit() {
     if (titleFont_)
         ::SendMessageA(Item(IDC_ABOUT_TITLE), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
     SetItemText(IDC_ABOUT_VERSION, kVersion);
+    // Over the main window when it is open, else mid-screen (opened from the tray).
+    CenterWindow(Handle(), ::GetWindow(Handle(), GW_OWNER));
     return true;
 }
 

@@ -115,14 +115,14 @@ void CALLBACK InspectAndCloseAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
     ::SendMessageA(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
 }
 
-// Runs the box modally as the main window does, calls whileOpen once it is up, and closes it
-// with a click on Close. Returns the box's result.
-INT_PTR ShowAndClose(const std::function<void(HWND)>& whileOpen) {
+// Runs the box modally over owner as the main window does, calls whileOpen once it is up, and
+// closes it with a click on Close. Returns the box's result.
+INT_PTR ShowAndClose(const std::function<void(HWND)>& whileOpen, HWND owner = nullptr) {
     g_whileOpen = &whileOpen;
     // The modal loop dispatches this thread's timer, which finds the box and closes it.
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, InspectAndCloseAboutBox);
     CAboutDialog about;
-    const INT_PTR result = about.Show(Instance(), nullptr);
+    const INT_PTR result = about.Show(Instance(), owner);
     ::KillTimer(nullptr, timer);
     g_whileOpen = nullptr;
     return result;
@@ -149,6 +149,31 @@ TEST(AboutDialogModalTest, CloseEndsTheBoxAndLeavesNoFontOrBrushBehind) {
         EXPECT_EQ(::GetObjectType(object), 0u) << "still alive: " << object;
     }
     EXPECT_EQ(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
+}
+
+POINT Middle(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+TEST(AboutDialogModalTest, OpensOverTheMainWindowOrMidScreenWhenThatIsHidden) {
+    const HWND main = ::CreateWindowExA(0, "STATIC", "main", WS_POPUP | WS_VISIBLE, 600, 500, 400, 300,
+                                        nullptr, nullptr, Instance(), nullptr);
+    ASSERT_NE(main, nullptr);
+    POINT overMain{}, overScreen{};
+    ShowAndClose([&](HWND box) { overMain = Middle(box); }, main);
+    ::ShowWindow(main, SW_HIDE);
+    ShowAndClose([&](HWND box) { overScreen = Middle(box); }, main);
+    ::DestroyWindow(main);
+
+    EXPECT_NEAR(overMain.x, 800, 2);
+    EXPECT_NEAR(overMain.y, 650, 2);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromPoint(overScreen, MONITOR_DEFAULTTONEAREST), &monitor);
+    EXPECT_NEAR(overScreen.x, (monitor.rcWork.left + monitor.rcWork.right) / 2, 2);
+    EXPECT_NEAR(overScreen.y, (monitor.rcWork.top + monitor.rcWork.bottom) / 2, 2);
 }
 
 TEST(HelpFileTest, IsLookedUpBesideTheProgramWhateverTheCurrentDirectory) {
