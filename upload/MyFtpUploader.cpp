@@ -118,7 +118,7 @@ void CMyFtpUploader::Abort(Interruption why) {
     // Closing the session also wakes a connect that has no connection handle yet. The session
     // object itself stays: notifications may still be on their way to it.
     if (session_)
-        session_->Close();
+        session_->Interrupt();
 }
 
 HINTERNET CMyFtpUploader::ConnectionHandle() {

@@ -67,6 +67,17 @@ void CStatusLogSession::Close() {
     // Closed outside the lock: the close raises notifications, which must not wait for it.
 }
 
+void CStatusLogSession::Interrupt() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!replyAwaited_) {
+            interruptPending_ = true;
+            return;
+        }
+    }
+    Close();
+}
+
 void CALLBACK CStatusLogSession::StatusCallback(HINTERNET, DWORD_PTR context, DWORD status,
                                                 LPVOID information, DWORD informationLength) {
     CStatusLogSession* session = nullptr;
@@ -89,6 +100,19 @@ void CALLBACK CStatusLogSession::StatusCallback(HINTERNET, DWORD_PTR context, DW
 }
 
 void CStatusLogSession::OnStatusCallback(DWORD status, const void* information, DWORD informationLength) {
+    if (status == INTERNET_STATUS_RECEIVING_RESPONSE) {
+        bool interrupt = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!replyAwaited_) {
+                replyAwaited_ = true;
+                interrupt = interruptPending_;
+            }
+        }
+        // The socket exists now: the close reaches it, and the wait for the reply ends at once.
+        if (interrupt)
+            Close();
+    }
     if (owner_ == nullptr)
         return;
     std::string info;

@@ -41,9 +41,14 @@ public:
     HINTERNET Handle() const;
 
     // Closes the handle (and with it every handle opened on it). Safe to repeat, from any thread.
-    // Under Wine this wakes a connection waiting for the server's greeting only once its socket
-    // is connected; a close in the moment before leaves it to WinINet's own 30-second wait.
     void Close();
+
+    // From another thread: makes a connect blocked on this session return. Under Wine a close
+    // reaches the connection's socket only once the connection has one; a close in the moment
+    // before is lost and the connect then waits WinINet's own 30 seconds for the greeting. So
+    // until the first reply is awaited (status 40, which comes right after the socket is
+    // connected) the close is left to the uploading thread, which makes it at that status.
+    void Interrupt();
 
 private:
     static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
@@ -54,6 +59,8 @@ private:
     const DWORD_PTR context_;
     mutable std::mutex mutex_; // guards handle_ between the uploading thread and an aborting one
     UniqueInternetHandle handle_;
+    bool replyAwaited_ = false;     // guarded by mutex_: a status 40 has been seen
+    bool interruptPending_ = false; // guarded by mutex_
 };
 
 } // namespace tovra
