@@ -24,6 +24,8 @@
 //     does: give a time bound too.
 //   - An aborted session stays aborted: its later steps fail at once with "cancelled". Build a
 //     new session for the next attempt.
+//   - While it waits, the calling thread dispatches messages sent to its windows from other
+//     threads (not posted ones), so a window thread may run a step without deadlocking them.
 //   - Without any bound (the default), steps run on the calling thread like plain WinINet calls.
 // Every handle belongs to the session's shared state and is closed exactly once: by its owner
 // object, by Close(), or by an abort; owners of handles that an abort closed do not close them
