@@ -73,6 +73,13 @@ run_session() {
     tovra_ensure_prefix "$state"
     local drive_c=$WINEPREFIX/drive_c
 
+    # Wine's own Tahoma and Marlett, which the dialogs and the caption buttons ask for: this Wine
+    # does not find them in its data folder, and without them captions show a letter "r" where
+    # the close cross belongs. Every Windows has them in its Fonts folder.
+    mkdir -p "$drive_c/windows/Fonts"
+    cp -u /usr/share/wine/fonts/*.ttf "$drive_c/windows/Fonts/" 2>/dev/null ||
+        tovra_say "Wine's fonts (package fonts-wine) are missing; the pictures will use substitutes"
+
     # The settings a user would have saved, the Wine desktop that gives windows their frames and a
     # taskbar with the tray, and the page template.
     mkdir -p "$drive_c/Web"
@@ -175,10 +182,31 @@ main() {
     cmake --build "$build_dir/shot-driver" --parallel "$jobs" >/dev/null ||
         tovra_die "building the screenshot driver failed"
 
+    # Two runs on one folder would share a prefix, and the second Tovra would find the first.
+    local lock
+    tovra_lock "$build_dir" screenshots lock
+
     local isolate=(unshare --mount --net --pid --fork --mount-proc --kill-child)
     ((EUID == 0)) || isolate+=(--user --map-root-user)
-    "${isolate[@]}" "$0" --session "$build_dir" ||
-        tovra_die "the screenshot session failed; its files are in $build_dir/screenshots"
+    "${isolate[@]}" "$0" --session "$build_dir" &
+    session_pid=$!
+    # unshare waits for the session deaf to TERM; pass the signal on to the session's first
+    # process, whose trap stops everything. If that takes too long, killing unshare makes the
+    # kernel end every process of the session at once.
+    stop_on_signal() {
+        local inner
+        inner=$(pgrep -P "$session_pid" | head -n1) || true
+        [[ -n $inner ]] && kill -TERM "$inner" 2>/dev/null
+        local deadline=$((SECONDS + 15))
+        while tovra_alive "$session_pid" && ((SECONDS <= deadline)); do sleep 0.2; done
+        tovra_alive "$session_pid" && kill -KILL "$session_pid" 2>/dev/null
+        exit "$1"
+    }
+    trap 'stop_on_signal 130' INT
+    trap 'stop_on_signal 143' TERM
+    wait "$session_pid" || tovra_die "the screenshot session failed; its files are in $build_dir/screenshots"
+    trap - INT TERM
+    tovra_unlock "$lock"
 
     mkdir -p "$repo/docs/screenshots"
     local name

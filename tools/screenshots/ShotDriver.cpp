@@ -24,6 +24,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -167,6 +168,14 @@ void BringToFront(HWND window) {
         Fail("the window did not come to the front");
 }
 
+// Wine on a virtual desktop without a window manager activates a window from another process
+// without telling it to redraw its frame, so an active window keeps an inactive caption. The
+// message is the one Windows itself sends on activation; the window is active by then.
+void DrawCaptionActive(HWND window) {
+    if (::GetForegroundWindow() == window)
+        ::SendMessageA(window, WM_NCACTIVATE, TRUE, 0);
+}
+
 int Show() {
     const HWND main = MainWindow();
     // The menu's Show/Hide toggles, so it is chosen only while the window is hidden.
@@ -175,6 +184,7 @@ int Show() {
     if (!WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 10s))
         Fail("the main window stayed hidden after Show");
     BringToFront(main);
+    DrawCaptionActive(main);
     WaitForPaint(main);
     PrintWindowRect(main);
     return 0;
@@ -214,6 +224,7 @@ int SelectTab(int index) {
     }
     if (::SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != index)
         Fail("tab " + std::to_string(index) + " could not be selected");
+    DrawCaptionActive(main);
     WaitForPaint(main);
     PrintWindowRect(main);
     return 0;
@@ -253,6 +264,7 @@ int OpenAbout() {
     ::PostMessageA(main, WM_COMMAND, ID_TRAY_ABOUT, 0);
     const HWND about = WaitForTopLevel(kDialogClass, kAboutTitle, true, "the About box");
     BringToFront(about);
+    DrawCaptionActive(about);
     WaitForPaint(about);
     PrintWindowRect(about);
     return 0;
@@ -280,10 +292,13 @@ int OpenTrayMenu() {
     ClickAt(POINT{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2}, true);
     const HWND menu = WaitForTopLevel(kMenuClass, nullptr, true, "the tray menu");
     WaitForPaint(menu);
-    // The menu together with the icon it came from, so the picture shows where it belongs.
+    // The menu together with the icon it came from and a little of the taskbar and desktop
+    // around them, so the picture shows where it belongs.
     RECT shown{};
     ::GetWindowRect(menu, &shown);
     ::UnionRect(&shown, &shown, &icon);
+    shown.left = std::max(bar.left, shown.left - 96);
+    shown.top = std::max(0L, shown.top - 16);
     PrintRect(shown);
     return 0;
 }
