@@ -109,12 +109,11 @@ void CMyFtpUploader::Cancel() {
 }
 
 void CMyFtpUploader::Abort(Interruption why) {
-    UniqueInternetHandle connection;
     std::lock_guard<std::mutex> lock(mutex_);
     if (interruption_ == Interruption::None)
         interruption_ = why;
-    connection = std::move(connection_);
-    connection.reset();
+    // Safe under the lock: the status lines of a close on this thread are dropped by the session.
+    connection_.reset();
     // Closing the session also wakes a connect that has no connection handle yet. The session
     // object itself stays: notifications may still be on their way to it.
     if (session_)
@@ -126,7 +125,7 @@ HINTERNET CMyFtpUploader::ConnectionHandle() {
     return connection_.get();
 }
 
-CMyFtpUploader::Interruption CMyFtpUploader::TakeInterruption() {
+CMyFtpUploader::Interruption CMyFtpUploader::CurrentInterruption() {
     std::lock_guard<std::mutex> lock(mutex_);
     return interruption_;
 }
@@ -180,7 +179,7 @@ bool CMyFtpUploader::Upload() {
     session->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, stepTimeoutMs_);
     session->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, stepTimeoutMs_);
     session->SetOption(INTERNET_OPTION_SEND_TIMEOUT, stepTimeoutMs_);
-    if (TakeInterruption() != Interruption::None) // cancelled while the session opened
+    if (CurrentInterruption() != Interruption::None) // cancelled while the session opened
         return false;
 
     HINTERNET connection = nullptr;
@@ -200,7 +199,7 @@ bool CMyFtpUploader::Upload() {
         else if (connection != nullptr)
             ::InternetCloseHandle(connection); // it raced the deadline and lost
     }
-    if (const Interruption why = TakeInterruption(); why != Interruption::None) {
+    if (const Interruption why = CurrentInterruption(); why != Interruption::None) {
         ReportInterruption(why);
         return false;
     }
@@ -218,7 +217,7 @@ bool CMyFtpUploader::Upload() {
             StepDeadline deadline(*this, stepTimeoutMs_);
             changed = ::FtpSetCurrentDirectoryA(ConnectionHandle(), remote.directory.c_str());
         }
-        if (const Interruption why = TakeInterruption(); why != Interruption::None) {
+        if (const Interruption why = CurrentInterruption(); why != Interruption::None) {
             ReportInterruption(why);
             return false;
         }
@@ -238,7 +237,7 @@ bool CMyFtpUploader::Upload() {
         sent = ::FtpPutFileA(ConnectionHandle(), page.pagePath.c_str(), remote.fileName.c_str(),
                              FTP_TRANSFER_TYPE_ASCII, session->Context());
     }
-    const Interruption why = TakeInterruption();
+    const Interruption why = CurrentInterruption();
     const bool uploaded = sent && why == Interruption::None;
     if (uploaded)
         Log("File uploaded successfully!");

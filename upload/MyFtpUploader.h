@@ -66,7 +66,7 @@ private:
 
     void Log(std::string_view text) { log_.AppendLog(text); }
     void Abort(Interruption why);
-    Interruption TakeInterruption();
+    Interruption CurrentInterruption();
     // The live connection, or null once a deadline or Cancel has closed it.
     HINTERNET ConnectionHandle();
     void ReportConnectFailure(DWORD error);
