@@ -75,6 +75,9 @@ CPostingCycle::~CPostingCycle() {
     // First, while every member it may report to is still whole: closing the connection raises
     // status lines, which the closed log drops.
     uploader_.reset();
+    // An owner that never called Stop must not leave the post thread waiting for good.
+    if (postThread_)
+        postThread_->RequestStop();
 }
 
 void CPostingCycle::Start(RequestCheckFn requestCheck) {
