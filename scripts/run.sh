@@ -33,22 +33,8 @@ cmake --build "$win_dir" --parallel "$jobs" --target tovra || tovra_die "buildin
 exe=$(find "$win_dir" -path "$win_dir/wineprefix" -prune -o -name tovra.exe -type f -print | head -n1)
 [[ -n $exe ]] || tovra_die "the build succeeded but tovra.exe was not found under $win_dir"
 
-tovra_ensure_prefix "$win_dir"
-
+# Set before anything is started, so that an interruption at any point leaves nothing behind.
 started_xvfb=false
-# xdotool doubles as the test whether the display accepts us.
-if [[ -n ${DISPLAY:-} ]] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-    tovra_say "starting Tovra on your display $DISPLAY"
-else
-    [[ -n ${DISPLAY:-} ]] && tovra_say "cannot open the display $DISPLAY"
-    DISPLAY=$(tovra_ensure_xvfb "$win_dir")
-    export DISPLAY
-    unset XAUTHORITY
-    started_xvfb=true
-    tovra_say "no usable X display: starting Tovra on an Xvfb, DISPLAY=$DISPLAY" \
-        "(see it with: DISPLAY=$DISPLAY import -window root shot.png)"
-fi
-
 cleanup() {
     tovra_stop_wineserver "$win_dir"
     if $started_xvfb; then
@@ -59,10 +45,29 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+tovra_ensure_prefix "$win_dir"
+
+# xdotool doubles as the test whether the display accepts us.
+if [[ -n ${DISPLAY:-} ]] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    tovra_say "starting Tovra on your display $DISPLAY"
+else
+    [[ -n ${DISPLAY:-} ]] && tovra_say "cannot open the display $DISPLAY"
+    started_xvfb=true
+    DISPLAY=$(tovra_ensure_xvfb "$win_dir")
+    export DISPLAY
+    unset XAUTHORITY
+    tovra_say "no usable X display: starting Tovra on an Xvfb, DISPLAY=$DISPLAY" \
+        "(see it with: DISPLAY=$DISPLAY import -window root shot.png)"
+fi
+
 tovra_ensure_wineserver "$win_dir" "$DISPLAY"
 tovra_say "prefix $WINEPREFIX; settings are kept in its registry (HKEY_CURRENT_USER\\Software\\Brannik\\Tovra)"
 tovra_say "running $exe (Ctrl-C stops it)"
+# In the background, with a wait that a signal interrupts: Wine does not end a windowed program
+# on SIGINT, so a Ctrl-C would otherwise wait for Tovra forever. The trap's cleanup ends it by
+# stopping the wineserver.
+wine "$exe" "$@" &
 rc=0
-wine "$exe" "$@" || rc=$?
+wait $! || rc=$?
 tovra_say "Tovra ended (exit code $rc)"
 exit "$rc"
