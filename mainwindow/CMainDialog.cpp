@@ -21,10 +21,19 @@
 namespace tovra {
 namespace {
 
-// Where a page sits, in pixels from the tab control's top-left corner: inside its border and
-// below the row of tabs.
+// Where a page sits, in pixels at 96 dots per inch from the tab control's top-left corner: inside
+// its border and below the row of tabs. The row grows with the display's scale, and so do these.
 constexpr int kPageOffsetX = 10;
 constexpr int kPageOffsetY = 30;
+constexpr int kBaseDpi = 96;
+
+int DisplayDpi(HWND window) {
+    const HDC dc = ::GetDC(window);
+    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : kBaseDpi;
+    if (dc)
+        ::ReleaseDC(window, dc);
+    return dpi > 0 ? dpi : kBaseDpi;
+}
 
 // The timer is started with a long interval and set to the real one straight after, so that the
 // real interval counts from the moment the thread runs.
@@ -115,8 +124,11 @@ void CMainDialog::CreatePage(Dialog& page, bool created, bool visible) const {
     RECT tabs{};
     ::GetWindowRect(Tabs(), &tabs);
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&tabs), 2);
+    const int dpi = DisplayDpi(Handle());
+    const int x = tabs.left + ::MulDiv(kPageOffsetX, dpi, kBaseDpi);
+    const int y = tabs.top + ::MulDiv(kPageOffsetY, dpi, kBaseDpi);
     // Above the tab control in the stacking order, or the control would paint over the page.
-    ::SetWindowPos(page, HWND_TOP, tabs.left + kPageOffsetX, tabs.top + kPageOffsetY, 0, 0,
+    ::SetWindowPos(page, HWND_TOP, x, y, 0, 0,
                    SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
