@@ -7,6 +7,8 @@
 #include "resources/AdvancedPageIds.h"
 #include "resources/SitePageIds.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace tovra {
