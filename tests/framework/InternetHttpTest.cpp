@@ -200,5 +200,51 @@ TEST_F(HttpTest, NotificationsArriveOnTheCallingThreadInBothModes) {
     }
 }
 
+std::atomic<DWORD> servedOn{0};
+
+LRESULT CALLBACK RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) {
+        servedOn = GetCurrentThreadId();
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A window thread that waits for the network must still serve the threads that send to it, or a
+// worker sending it a log line while it waits would deadlock both.
+TEST_F(HttpTest, CallerWaitingForAStepStillAnswersMessagesSentFromOtherThreads) {
+    echo.Hang("hang.example");
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &RecordingWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TovraInternetTestWindow";
+    RegisterClassA(&windowClass);
+    UniqueWindow window(CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, windowClass.hInstance, nullptr));
+    ASSERT_TRUE(window);
+
+    UniqueKernelHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    InternetSession session("Tovra");
+    session.SetStopEvent(stop.get());
+    session.SetStepTimeout(10s);
+    HttpConnection connection(session, "hang.example");
+    HttpRequest request(connection, "/");
+
+    DWORD_PTR answer = 0;
+    LRESULT sent = 0;
+    std::thread sender([&] {
+        const auto deadline = Clock::now() + 10s;
+        while (echo.Requests().empty() && Clock::now() < deadline)
+            WaitForSingleObject(stop.get(), 10);
+        sent = SendMessageTimeoutA(window.get(), WM_APP, 0, 0, SMTO_NORMAL, 5000, &answer);
+        SetEvent(stop.get());
+    });
+    EXPECT_THROW(request.Send(), InternetError);
+    sender.join();
+    EXPECT_NE(sent, 0);
+    EXPECT_EQ(answer, 1u);
+    EXPECT_EQ(servedOn.load(), GetCurrentThreadId());
+}
+
 } // namespace
 } // namespace tovra
