@@ -16,7 +16,6 @@
 #include "framework/Window.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 
