@@ -54,6 +54,12 @@ run_session() {
     mount --bind "$state/hosts" /etc/hosts
 
     stop_session() {
+        local status=$?
+        # What the screen showed when a step failed says more than the step's message.
+        if ((status != 0)) && [[ -n ${DISPLAY:-} ]]; then
+            import -window root "$state/failure.png" 2>/dev/null &&
+                tovra_say "the screen when the session stopped early: $state/failure.png"
+        fi
         if [[ -n $tovra_pid ]] && tovra_alive "$tovra_pid"; then
             session_wine "$driver" exit >/dev/null 2>&1 || true
             local deadline=$((SECONDS + 5))
@@ -67,9 +73,10 @@ run_session() {
     trap 'exit 130' INT
     trap 'exit 143' TERM
 
-    # Whatever an interrupted run left: a stale wineserver would keep the old desktop.
-    tovra_stop_wineserver "$state"
-    tovra_stop_xvfb "$state"
+    # In a new process namespace nothing of an earlier run can be alive, only its files; and a
+    # process id written by it may now name one of ours.
+    rm -f "$state/xvfb.pid" "$state/xvfb.display" "$state/xvfb.number" "$state/wine-session.display" \
+        "$state/failure.png"
     tovra_ensure_prefix "$state"
     local drive_c=$WINEPREFIX/drive_c
 
@@ -117,8 +124,9 @@ HTML
     servers_pid=$!
     local deadline=$((SECONDS + 15))
     until grep -q READY "$state/servers.out"; do
-        tovra_alive "$servers_pid" && ((SECONDS <= deadline)) ||
+        if ! tovra_alive "$servers_pid" || ((SECONDS > deadline)); then
             tovra_die "the FTP server and proxy did not start; see $state/servers.log"
+        fi
         sleep 0.1
     done
 
@@ -139,9 +147,6 @@ HTML
     local desktop
     desktop=$(xdotool search --name 'Wine desktop' | head -n1)
     [[ -n $desktop ]] || tovra_die "no Wine desktop window on $DISPLAY"
-    # Without a window manager nobody gives the desktop the X focus, and Wine then draws every
-    # caption as inactive.
-    xdotool windowfocus --sync "$desktop"
     rm -rf "$out"
     mkdir -p "$out"
     # LEFT TOP WIDTH HEIGHT in desktop pixels, from the driver, to one PNG.

@@ -95,7 +95,9 @@ HWND WaitForTopLevel(const char* className, const char* title, bool visibleOnly,
     return found;
 }
 
-HWND MainWindow() { return WaitForTopLevel(kDialogClass, kMainTitle, false, "the main window"); }
+HWND MainWindow() {
+    return WaitForTopLevel(kDialogClass, kMainTitle, false, "the main window");
+}
 
 // The pages are children of the main window, so ids are looked for in the whole tree; the log
 // is also told apart by being the multi-line edit, in case a page reuses its number.
@@ -105,7 +107,8 @@ struct LogSearch {
 
 BOOL CALLBACK MatchLog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<LogSearch*>(parameter);
-    if (::GetDlgCtrlID(window) == IDC_LOCAL_LOG && (::GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE) != 0) {
+    if (::GetDlgCtrlID(window) == IDC_LOCAL_LOG &&
+        (::GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE) != 0) {
         search->found = window;
         return FALSE;
     }
@@ -163,7 +166,9 @@ void BringToFront(HWND window) {
         return;
     RECT rect{};
     ::GetWindowRect(window, &rect);
-    ClickAt(POINT{(rect.left + rect.right) / 2, rect.top + ::GetSystemMetrics(SM_CYFIXEDFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2}, false);
+    ClickAt(POINT{(rect.left + rect.right) / 2,
+                  rect.top + ::GetSystemMetrics(SM_CYFIXEDFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2},
+            false);
     if (!WaitUntil([window] { return ::GetForegroundWindow() == window; }, 5s))
         Fail("the window did not come to the front");
 }
@@ -249,8 +254,9 @@ int WaitForLog(const std::string& text, int seconds) {
             // process's control.
             const auto length = ::SendMessageA(search.found, WM_GETTEXTLENGTH, 0, 0);
             log.assign(static_cast<size_t>(length) + 1, '\0');
-            log.resize(static_cast<size_t>(::SendMessageA(search.found, WM_GETTEXT, static_cast<WPARAM>(length + 1),
-                                                          reinterpret_cast<LPARAM>(log.data()))));
+            log.resize(
+                static_cast<size_t>(::SendMessageA(search.found, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                                   reinterpret_cast<LPARAM>(log.data()))));
             return log.find(text) != std::string::npos;
         },
         std::chrono::seconds(seconds));
