@@ -70,7 +70,15 @@ CMainDialog::~CMainDialog() {
 }
 
 bool CMainDialog::Create() {
-    return Dialog::Create(instance_, IDD_MAIN, nullptr);
+    if (!Dialog::Create(instance_, IDD_MAIN, nullptr))
+        return false;
+    // A window whose workers could not start (no invoker window, for one) would sit in the tray
+    // and never post: better to fail where the caller can see it.
+    if (timer_ == nullptr) {
+        ExitProgram();
+        return false;
+    }
+    return true;
 }
 
 HWND CMainDialog::Tabs() const noexcept {
