@@ -41,6 +41,8 @@ int CTovraApp::Run(const char* commandLine) {
     // Without a main window there is nothing to run; the tray icon goes with this object.
     if (!mainWindow.Create())
         return 0;
+    // Tab, the arrow keys, mnemonics, Enter and Escape in the main window and its pages.
+    application_.SetKeyboardDialog(mainWindow.Handle());
     application_.RunMessageLoop();
     // The window is gone; the main window object stops what is left of its workers as it goes.
     return 0;
