@@ -27,9 +27,9 @@ int CAboutDialog::TitleFontHeight(int pixelsPerInch) noexcept {
 }
 
 bool CAboutDialog::OnInit() {
-    const HDC screen = ::GetDC(Handle());
-    const int pixelsPerInch = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(Handle(), screen);
+    const HDC dc = ::GetDC(Handle());
+    const int pixelsPerInch = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(Handle(), dc);
 
     titleFont_.reset(::CreateFontA(TitleFontHeight(pixelsPerInch), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
                                    ANSI_CHARSET, OUT_CHARACTER_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
