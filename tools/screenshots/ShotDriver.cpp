@@ -137,7 +137,10 @@ void SendKey(WORD key) {
         Fail("SendInput refused a key");
 }
 
+// Waits out the double-click time first: this click and an earlier one at the same spot (from
+// the previous command) would otherwise reach the window as a double click.
 void ClickAt(POINT point, bool rightButton) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(::GetDoubleClickTime() + 50));
     if (!::SetCursorPos(point.x, point.y))
         Fail("SetCursorPos failed");
     INPUT input[2] = {};
@@ -204,6 +207,16 @@ int Hide() {
     return 0;
 }
 
+// The window that has the keyboard focus in `window`'s thread; asked of the system, since
+// GetFocus answers only for the caller's own thread.
+HWND FocusIn(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
 int SelectTab(int index) {
     const HWND main = MainWindow();
     const HWND tabs = ::GetDlgItem(main, IDC_MAIN_TABS);
@@ -212,23 +225,25 @@ int SelectTab(int index) {
     const LRESULT count = ::SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0);
     if (index < 0 || index >= count)
         Fail("there is no tab " + std::to_string(index));
-    // A click on the first tab, which sits at the control's top left, selects it and gives the
-    // control the focus; from there the arrow keys walk the tabs, each step a real selection
-    // change as the window sees one from a user.
+    // A click on the first tab, which sits at the control's top left, gives the control the
+    // focus; from there the arrow keys walk the tabs, each step a real selection change as the
+    // window sees one from a user. Under load a click can come too early to count, so the focus
+    // is checked rather than assumed.
     RECT rect{};
     ::GetWindowRect(tabs, &rect);
-    const auto selected = [tabs] { return static_cast<int>(::SendMessageA(tabs, TCM_GETCURSEL, 0, 0)); };
-    ClickAt(POINT{rect.left + 12, rect.top + 8}, false);
-    if (!WaitUntil([&] { return selected() == 0; }, 2s))
-        Fail("the click did not select the first tab");
-    while (selected() < index) {
-        const int before = selected();
-        SendKey(VK_RIGHT);
-        if (!WaitUntil([&] { return selected() != before; }, 2s))
-            break;
+    for (int attempt = 0; attempt < 3 && FocusIn(main) != tabs; ++attempt) {
+        ClickAt(POINT{rect.left + 12, rect.top + 8}, false);
+        WaitUntil([&] { return FocusIn(main) == tabs; }, 5s);
     }
-    if (::SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != index)
-        Fail("tab " + std::to_string(index) + " could not be selected");
+    if (FocusIn(main) != tabs)
+        Fail("the tab control did not take the focus from a click");
+    const auto selected = [tabs] { return static_cast<int>(::SendMessageA(tabs, TCM_GETCURSEL, 0, 0)); };
+    while (selected() != index) {
+        const int before = selected();
+        SendKey(before < index ? VK_RIGHT : VK_LEFT);
+        if (!WaitUntil([&] { return selected() != before; }, 5s))
+            Fail("tab " + std::to_string(index) + " could not be selected: the arrow key changed nothing");
+    }
     DrawCaptionActive(main);
     WaitForPaint(main);
     PrintWindowRect(main);
