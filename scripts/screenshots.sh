@@ -177,6 +177,12 @@ main() {
     "$repo/scripts/setup.sh"
     command -v import >/dev/null || tovra_die "ImageMagick's import is missing: run scripts/setup.sh"
 
+    # Two runs on one folder would build over each other and share a prefix, where the second
+    # Tovra would find the first and end.
+    mkdir -p "$build_dir"
+    local lock
+    tovra_lock "$build_dir" screenshots lock
+
     cd "$repo"
     cmake --preset win -B "$build_dir" >/dev/null || tovra_die "configuring $build_dir failed"
     tovra_say "build tovra in $build_dir"
@@ -187,13 +193,9 @@ main() {
     cmake --build "$build_dir/shot-driver" --parallel "$jobs" >/dev/null ||
         tovra_die "building the screenshot driver failed"
 
-    # Two runs on one folder would share a prefix, and the second Tovra would find the first.
-    local lock
-    tovra_lock "$build_dir" screenshots lock
-
     local isolate=(unshare --mount --net --pid --fork --mount-proc --kill-child)
     ((EUID == 0)) || isolate+=(--user --map-root-user)
-    "${isolate[@]}" "$0" --session "$build_dir" &
+    "${isolate[@]}" bash "$repo/scripts/screenshots.sh" --session "$build_dir" &
     session_pid=$!
     # unshare waits for the session deaf to TERM; pass the signal on to the session's first
     # process, whose trap stops everything. If that takes too long, killing unshare makes the
