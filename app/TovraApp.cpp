@@ -3,7 +3,7 @@
 #include "app/InstanceGuard.h"
 #include "app/Uninstall.h"
 #include "app/UninstallCommand.h"
-#include "mainwindow/CMainDialog.h"
+#include "mainwindow/MainDialog.h"
 #include "resources/ResourceIds.h"
 
 #include <commctrl.h>

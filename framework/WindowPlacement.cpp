@@ -1,4 +1,4 @@
-#include "pages/WindowPlacement.h"
+#include "framework/WindowPlacement.h"
 
 #include <algorithm>
 

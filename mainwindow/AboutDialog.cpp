@@ -1,6 +1,6 @@
 #include "mainwindow/AboutDialog.h"
 
-#include "pages/WindowPlacement.h"
+#include "framework/WindowPlacement.h"
 #include "resources/AboutDialogIds.h"
 #include "resources/ResourceIds.h"
 

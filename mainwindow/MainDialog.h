@@ -20,9 +20,9 @@
 #include "framework/UiInvoker.h"
 #include "mainwindow/PostingCycle.h"
 #include "mainwindow/Settings.h"
-#include "pages/CAdvancedPage.h"
-#include "pages/CLocalPage.h"
-#include "pages/CSitePage.h"
+#include "pages/AdvancedPage.h"
+#include "pages/LocalPage.h"
+#include "pages/SitePage.h"
 #include "tray/TimeWait.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
-#include "mainwindow/CMainWindowView.h"
+#include "mainwindow/MainWindowView.h"
 
 #include "framework/UiInvoker.h"
-#include "mainwindow/CMainDialog.h"
+#include "mainwindow/MainDialog.h"
 #include "resources/SitePageIds.h"
 #include "tray/TrayIcon.h"
 

@@ -1,9 +1,9 @@
 #include "mainwindow/SettingsPages.h"
 
 #include "framework/FixedText.h"
-#include "pages/CAdvancedPage.h"
-#include "pages/CLocalPage.h"
-#include "pages/CSitePage.h"
+#include "pages/AdvancedPage.h"
+#include "pages/LocalPage.h"
+#include "pages/SitePage.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/SitePageIds.h"
 

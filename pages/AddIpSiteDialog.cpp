@@ -1,6 +1,6 @@
 #include "pages/AddIpSiteDialog.h"
 
-#include "pages/WindowPlacement.h"
+#include "framework/WindowPlacement.h"
 #include "resources/AddIpSiteDialogIds.h"
 #include "resources/ResourceIds.h"
 

@@ -1,4 +1,4 @@
-#include "pages/CAdvancedPage.h"
+#include "pages/AdvancedPage.h"
 
 #include "pages/AddIpSiteDialog.h"
 #include "pages/TabPageTheme.h"

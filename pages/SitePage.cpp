@@ -1,4 +1,4 @@
-#include "pages/CSitePage.h"
+#include "pages/SitePage.h"
 
 #include "framework/FixedText.h"
 #include "pages/TabPageTheme.h"

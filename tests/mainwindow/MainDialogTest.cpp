@@ -6,7 +6,7 @@
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
-#include "mainwindow/CMainDialog.h"
+#include "mainwindow/MainDialog.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/LocalPageIds.h"
 #include "resources/MainDialogIds.h"

@@ -1,5 +1,5 @@
 #include "pages/AddIpSiteDialog.h"
-#include "pages/CAdvancedPage.h"
+#include "pages/AdvancedPage.h"
 #include "resources/AddIpSiteDialogIds.h"
 #include "resources/AdvancedPageIds.h"
 #include "tests/pages/PageTestSupport.h"

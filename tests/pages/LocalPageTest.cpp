@@ -1,4 +1,4 @@
-#include "pages/CLocalPage.h"
+#include "pages/LocalPage.h"
 #include "resources/LocalPageIds.h"
 #include "tests/pages/PageTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "pages/CSitePage.h"
+#include "pages/SitePage.h"
 #include "resources/SitePageIds.h"
 #include "tests/pages/PageTestSupport.h"
 
