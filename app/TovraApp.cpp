@@ -14,7 +14,8 @@ CTovraApp::CTovraApp(HINSTANCE instance) noexcept : application_(instance) {}
 
 int CTovraApp::Run(const char* commandLine) {
     // The main window's tab control and the Details page's address field are common controls.
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
     ::InitCommonControlsEx(&classes);
 
     registry_.SetCompany(kCompanyName);
@@ -33,8 +34,8 @@ int CTovraApp::Run(const char* commandLine) {
         return 0;
 
     const HINSTANCE instance = application_.Instance();
-    trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip, CTrayIcon::LoadPicture(instance, IDI_TRAY_NORMAL),
-                     IDR_TRAY_MENU, false);
+    trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip,
+                     CTrayIcon::LoadPicture(instance, IDI_TRAY_NORMAL), IDR_TRAY_MENU, false);
 
     CMainDialog mainWindow(instance, settings_, trayIcon_);
     application_.SetMainWindow(mainWindow);
