@@ -94,7 +94,7 @@ run_session() {
 <html>
 <head><title>Home PC</title></head>
 <body>
-<p>The home PC is at <a href="http://<IPAddress>/">&lt;IPAddress&gt;</a> since <Time> on <Date>.</p>
+<p>The home PC is at <a href="http://<IPAddress>/"><IPAddress></a> since <Time> on <Date>.</p>
 </body>
 </html>
 HTML
