@@ -208,3 +208,27 @@ TEST_F(EndToEndTest, ExitEndsTheProgramPromptlyWhileALookupHangsAndRemovesTheIco
 
 } // namespace
 } // namespace tovra::test
+
+namespace tovra::test {
+namespace {
+
+TEST_F(EndToEndTest, ExitWhileTheAboutBoxIsOpenEndsTheProgram) {
+    StoreSite();
+    TovraProcess tovra;
+    ASSERT_TRUE(tovra.WaitForMainWindow());
+    tovra.SendTrayCommand(ID_TRAY_ABOUT);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            about = ::FindWindowA("#32770", "About Tovra");
+            return about != nullptr && ::IsWindowVisible(about);
+        },
+        15s));
+
+    tovra.SendTrayCommand(ID_TRAY_EXIT);
+    EXPECT_TRUE(tovra.WaitForExit(5s));
+    EXPECT_FALSE(::IsWindow(about));
+}
+
+} // namespace
+} // namespace tovra::test
