@@ -29,13 +29,15 @@ FtpConnection::FtpConnection(InternetSession& session, const std::string& server
     const DWORD flags = passive ? INTERNET_FLAG_PASSIVE : 0;
     const DWORD_PTR context = state_->Context();
     // Connecting and logging in happen here, not at the first command: InternetConnectA blocks.
-    StepResult result = state_->Run([=]() -> StepResult {
-        HINTERNET handle = InternetConnectA(parent, server.c_str(), port, user.c_str(), password.c_str(),
-                                            INTERNET_SERVICE_FTP, flags, context);
-        if (handle == nullptr)
-            return Failed();
-        return {true, handle, std::nullopt};
-    });
+    StepResult result = state_->Run(
+        [=]() -> StepResult {
+            HINTERNET handle = InternetConnectA(parent, server.c_str(), port, user.c_str(), password.c_str(),
+                                                INTERNET_SERVICE_FTP, flags, context);
+            if (handle == nullptr)
+                return Failed();
+            return {true, handle, std::nullopt};
+        },
+        /*ftpConnect=*/true);
     if (!state_->Adopt(result.handle))
         throw Cancelled();
     handle_ = result.handle;

@@ -38,8 +38,9 @@ std::string Summary(DWORD code, const std::string& text) {
 
 } // namespace
 
-InternetError::InternetError(DWORD code, std::string text)
-    : std::runtime_error(Summary(code, text)), code_(code), text_(std::move(text)) {}
+InternetError::InternetError(DWORD code, std::string text, std::string serverReply)
+    : std::runtime_error(Summary(code, text)), code_(code), text_(std::move(text)),
+      serverReply_(std::move(serverReply)) {}
 
 std::string InternetError::MessageText(DWORD code) {
     char* buffer = nullptr;
@@ -75,12 +76,12 @@ InternetError InternetError::FromLastError() {
         code = ERROR_INTERNET_INTERNAL_ERROR;
     const std::string reply = LastResponseText();
     if (code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty())
-        return InternetError(code, reply);
+        return InternetError(code, reply, reply);
     std::string text = MessageText(code);
     // A stale progress reply ("150 Opening data connection") would explain nothing.
     if (text.empty() && IsFailureReply(reply))
         text = reply;
-    return InternetError(code, std::move(text));
+    return InternetError(code, std::move(text), reply);
 }
 
 InternetError InternetError::FromCode(DWORD code, const char* fallbackText) {

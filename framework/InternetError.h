@@ -8,6 +8,8 @@
 // 12111), so there the server's reply often is the only text. When there is none, Text() is
 // empty and HasText() false: callers tell "no text" from a text that way, never by what().
 // Line breaks inside a multi-line text become single blanks; none is left at the end.
+// ServerReply() keeps the server's last reply as it was, failure or not, for callers that would
+// rather show the server's last words than nothing.
 
 #include <windows.h>
 
@@ -18,7 +20,7 @@ namespace tovra {
 
 class InternetError : public std::runtime_error {
 public:
-    InternetError(DWORD code, std::string text);
+    InternetError(DWORD code, std::string text, std::string serverReply = {});
 
     // The calling thread's last error and the server's last reply on that thread. WinINet keeps
     // both per thread, so this must run on the thread whose call failed, before any other call.
@@ -30,6 +32,8 @@ public:
     DWORD Code() const noexcept { return code_; }
     const std::string& Text() const noexcept { return text_; }
     bool HasText() const noexcept { return !text_.empty(); }
+    // The server's last reply on the failing thread, as one line; empty when there was none.
+    const std::string& ServerReply() const noexcept { return serverReply_; }
 
     // The text WinINet (or the system) has for `code`, as one line; empty when there is none.
     static std::string MessageText(DWORD code);
@@ -39,6 +43,7 @@ public:
 private:
     DWORD code_;
     std::string text_;
+    std::string serverReply_;
 };
 
 } // namespace tovra

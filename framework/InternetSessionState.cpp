@@ -9,6 +9,27 @@
 
 namespace tovra {
 
+// Between a helper thread that runs a step and the caller waiting for it. The helper writes
+// only here; once the caller has walked away (`abandoned`), nothing it writes goes further.
+struct StepChannel {
+    using StepResult = InternetSessionState::StepResult;
+    struct Notification {
+        DWORD status;
+        std::vector<char> info;
+        DWORD length;
+    };
+
+    std::mutex mutex;
+    bool abandoned = false;
+    std::optional<StepResult> result;
+    std::vector<Notification> notifications;
+    UniqueKernelHandle wake{CreateEventA(nullptr, FALSE, FALSE, nullptr)}; // auto-reset
+    // An FTP connect under way: an abort now leaves the session's handles in closeLater, for the
+    // helper to close once the connect has returned.
+    bool deferClose = false;
+    std::vector<HINTERNET> closeLater;
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -26,22 +47,6 @@ Registry& TheRegistry() {
     return registry;
 }
 
-// Between a helper thread that runs a step and the caller waiting for it. The helper writes
-// only here; once the caller has walked away (`abandoned`), nothing it writes goes further.
-struct StepChannel {
-    struct Notification {
-        DWORD status;
-        std::vector<char> info;
-        DWORD length;
-    };
-
-    std::mutex mutex;
-    bool abandoned = false;
-    std::optional<InternetSessionState::StepResult> result;
-    std::vector<Notification> notifications;
-    UniqueKernelHandle wake{CreateEventA(nullptr, FALSE, FALSE, nullptr)}; // auto-reset
-};
-
 // Set on a helper thread while it runs its step: WinINet calls back on the thread of the call.
 thread_local StepChannel* t_channel = nullptr;
 
@@ -53,14 +58,33 @@ InternetError TimedOut() {
     return InternetError::FromCode(ERROR_INTERNET_TIMEOUT, "The operation timed out.");
 }
 
+// Closes the handles, newest (children) first.
+void CloseNewestFirst(const std::vector<HINTERNET>& handles) noexcept {
+    for (auto it = handles.rbegin(); it != handles.rend(); ++it)
+        InternetCloseHandle(*it);
+}
+
+// The handles an abort left to this helper, now that its connect has returned.
+void CloseDeferred(StepChannel& channel) noexcept {
+    std::vector<HINTERNET> handles;
+    {
+        std::lock_guard lock(channel.mutex);
+        channel.deferClose = false;
+        handles.swap(channel.closeLater);
+    }
+    CloseNewestFirst(handles);
+}
+
 // Starts `step` on a helper thread of its own. The helper owns a share of the channel and of the
 // abort flag, and nothing else of ours: when the caller walks away, it may run on in WinINet for
 // as long as WinINet keeps it, harming no one.
-std::shared_ptr<StepChannel> StartStep(std::shared_ptr<std::atomic<bool>> aborted,
-                                       InternetSessionState::Step step) {
-    auto channel = std::make_shared<StepChannel>();
-    if (!channel->wake)
-        throw InternetError(GetLastError(), "Cannot create an event.");
+void StartStep(const std::shared_ptr<StepChannel>& channel, std::shared_ptr<std::atomic<bool>> aborted,
+               InternetSessionState::Step step) {
+    if (!channel->wake) {
+        const DWORD error = GetLastError();
+        CloseDeferred(*channel); // no helper will
+        throw InternetError(error, "Cannot create an event.");
+    }
     try {
         std::thread([channel, aborted = std::move(aborted), step = std::move(step)] {
             t_channel = channel.get();
@@ -75,6 +99,7 @@ std::shared_ptr<StepChannel> StartStep(std::shared_ptr<std::atomic<bool>> aborte
                 result = {false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
             }
             t_channel = nullptr;
+            CloseDeferred(*channel);
             std::lock_guard lock(channel->mutex);
             if (!channel->abandoned) {
                 channel->result = std::move(result);
@@ -82,10 +107,10 @@ std::shared_ptr<StepChannel> StartStep(std::shared_ptr<std::atomic<bool>> aborte
             }
         }).detach();
     } catch (const std::system_error& error) {
+        CloseDeferred(*channel); // no helper will
         throw InternetError(static_cast<DWORD>(error.code().value()),
                             "Cannot start a thread for the network.");
     }
-    return channel;
 }
 
 } // namespace
@@ -138,8 +163,7 @@ bool InternetSessionState::Owns(HINTERNET handle) const {
 }
 
 void InternetSessionState::CloseList(std::vector<HINTERNET> handles) noexcept {
-    for (auto it = handles.rbegin(); it != handles.rend(); ++it)
-        InternetCloseHandle(*it);
+    CloseNewestFirst(handles);
 }
 
 void InternetSessionState::CloseAll() noexcept {
@@ -153,10 +177,23 @@ void InternetSessionState::CloseAll() noexcept {
 
 void InternetSessionState::Abort() noexcept {
     std::vector<HINTERNET> handles;
+    std::shared_ptr<StepChannel> connect;
     {
         std::lock_guard lock(mutex_);
         *aborted_ = true;
         handles.swap(handles_);
+        connect = runningConnect_;
+    }
+    if (connect) {
+        std::lock_guard lock(connect->mutex);
+        if (connect->deferClose) {
+            try {
+                connect->closeLater.insert(connect->closeLater.end(), handles.begin(), handles.end());
+                return;
+            } catch (...) {
+                // Out of memory: closing now is the lesser harm than never closing.
+            }
+        }
     }
     CloseList(std::move(handles));
 }
@@ -256,7 +293,7 @@ void CALLBACK InternetSessionState::StatusCallback(HINTERNET, DWORD_PTR context,
     }
 }
 
-InternetSessionState::StepResult InternetSessionState::Run(Step step) {
+InternetSessionState::StepResult InternetSessionState::Run(Step step, bool ftpConnect) {
     if (*aborted_)
         throw Cancelled();
     if (!Bounded()) {
@@ -283,7 +320,25 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step) {
     const auto end =
         budget == INFINITE ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(budget);
 
-    const std::shared_ptr<StepChannel> channel = StartStep(aborted_, std::move(step));
+    const auto channel = std::make_shared<StepChannel>();
+    if (ftpConnect) {
+        // Before the helper starts, so that no abort can meet the connect unprotected.
+        channel->deferClose = true;
+        std::lock_guard lock(mutex_);
+        runningConnect_ = channel;
+    }
+    // However the wait ends, an abort from now on closes at once: the connect is over for us.
+    struct ConnectEnd {
+        InternetSessionState& state;
+        bool active;
+        ~ConnectEnd() {
+            if (active) {
+                std::lock_guard lock(state.mutex_);
+                state.runningConnect_.reset();
+            }
+        }
+    } connectEnd{*this, ftpConnect};
+    StartStep(channel, aborted_, std::move(step));
 
     const auto walkAway = [&](InternetError error) -> InternetError {
         {

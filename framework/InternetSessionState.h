@@ -4,9 +4,9 @@
 // steps within the session's bounds, and routes WinINet's status notifications to the handler
 // on the caller's thread.
 //
-// Locking: `mutex_` guards the handle list, the handler and the bounds. It is never held while
-// WinINet is called or the handler runs: a handle is taken off the list under the lock and
-// closed after it, so no handle is closed twice and a close may raise notifications freely.
+// Locking: `mutex_` guards the handle list, the handler, the bounds and the running connect. It is never held
+// while WinINet is called or the handler runs: a handle is taken off the list under the lock and closed after
+// it, so no handle is closed twice and a close may raise notifications freely.
 
 #include "framework/InternetError.h"
 
@@ -22,6 +22,8 @@
 #include <vector>
 
 namespace tovra {
+
+struct StepChannel;
 
 class InternetSessionState : public std::enable_shared_from_this<InternetSessionState> {
 public:
@@ -69,7 +71,12 @@ public:
 
     // Runs `step` within the bounds: directly when there are none, otherwise on a helper thread
     // (see InternetSession.h). Throws the step's error, or the cancel or time-out error.
-    StepResult Run(Step step);
+    // ftpConnect: the step is an FTP connect. Wine's WinINet may crash, or later fail handles
+    // that are not its own, when the session is closed under such a connect (from another
+    // thread, or from its own status callback), so an abort meanwhile leaves the closing to the
+    // helper thread, which does it once the connect has returned. The caller walks away at once
+    // all the same.
+    StepResult Run(Step step, bool ftpConnect = false);
 
     // The WinINet status callback of every session.
     static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
@@ -89,6 +96,7 @@ private:
     HANDLE stopEvent_ = nullptr;
     std::chrono::milliseconds stepTimeout_{0};
     std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::shared_ptr<StepChannel> runningConnect_; // the FTP connect under way, if any
 };
 
 } // namespace tovra

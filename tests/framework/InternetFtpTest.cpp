@@ -202,6 +202,24 @@ TEST_F(FtpTest, StopEventCancelsAStoreThatHangsAtOnce) {
     EXPECT_LT(Clock::now() - stoppedAt, 500ms);
 }
 
+// Closing the session under a running connect can crash Wine's WinINet or make it fail later
+// handles that reuse the closed one's value; a stop at the first news of each of many connects
+// meets every moment of a connect.
+TEST_F(FtpTest, StopAtTheFirstNewsOfAConnectEndsItAtOnceAndSafely) {
+    ftp.SetFault(FtpFault::Hang);
+    for (int run = 0; run < 25; ++run) {
+        UniqueKernelHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        InternetSession session("Tovra");
+        session.SetStopEvent(stop.get());
+        session.SetStepTimeout(30s);
+        session.SetStatusHandler([&](DWORD, const void*, DWORD) { SetEvent(stop.get()); });
+        const auto start = Clock::now();
+        const InternetError error = ErrorOf([&] { Connect(session); });
+        EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED));
+        EXPECT_LT(Clock::now() - start, 1s);
+    }
+}
+
 // After an abort WinINet reuses the freed handle values for new handles. The aborted session's
 // objects must not close them when they go away, or they would close somebody else's handles.
 TEST_F(FtpTest, ObjectsOfAnAbortedSessionNeverCloseHandlesReusedByAnotherSession) {
