@@ -3,6 +3,7 @@
 #include "upload/RemotePath.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace tovra {
@@ -11,37 +12,11 @@ namespace {
 // The longest error text the log takes from WinINet, as the program always has.
 constexpr std::size_t kErrorTextLimit = 255;
 
-std::string SystemMessage(DWORD error) {
-    char buffer[kErrorTextLimit + 1] = {};
-    const DWORD flags = FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
-    // WinINet's codes have their texts in wininet.dll, not in the system's table.
-    DWORD length = ::FormatMessageA(flags | FORMAT_MESSAGE_FROM_HMODULE, ::GetModuleHandleA("wininet.dll"),
-                                    error, 0, buffer, sizeof buffer, nullptr);
-    if (length == 0)
-        length = ::FormatMessageA(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, buffer,
-                                  sizeof buffer, nullptr);
-    return std::string(buffer, length);
-}
-
-// The server's last reply on this thread ("530 Login incorrect."), which WinINet keeps for the
-// FTP errors it has no text of its own for.
-std::string LastServerReply() {
-    DWORD code = 0;
-    char buffer[kErrorTextLimit + 1] = {};
-    DWORD length = sizeof buffer;
-    if (!::InternetGetLastResponseInfoA(&code, buffer, &length))
-        return std::string();
-    return std::string(buffer, std::min<std::size_t>(length, kErrorTextLimit));
-}
-
-// One line for the log: the platform's text for the error, else the server's reply; line breaks
-// removed, because the log gives every text a line of its own.
-std::string ConnectErrorText(DWORD error) {
-    std::string text = error == ERROR_INTERNET_EXTENDED_ERROR ? std::string() : SystemMessage(error);
-    if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-        text = LastServerReply();
-    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }),
-               text.end());
+// One line for the log: the platform's text for the error, else the server's last reply, which
+// is all there is for the FTP errors that Wine has no text for.
+std::string ConnectErrorText(const InternetError& error) {
+    std::string text = error.HasText() ? error.Text() : error.ServerReply();
+    text.resize(std::min(text.size(), kErrorTextLimit));
     if (text.find_first_not_of(" \t") == std::string::npos)
         text.clear();
     return text;
@@ -53,91 +28,54 @@ void ShowMessageBox(const char* text) {
 
 } // namespace
 
-// Arms a one-shot timer for one blocking step; when it fires first, the uploader's handles are
-// closed, which wakes the step. The destructor waits for a firing that has begun, so the step
-// never outlives its deadline's effect.
-class CMyFtpUploader::StepDeadline {
-public:
-    StepDeadline(CMyFtpUploader& owner, DWORD milliseconds) : owner_(owner) {
-        if (!::CreateTimerQueueTimer(&timer_, nullptr, &StepDeadline::Fire, this, milliseconds, 0,
-                                     WT_EXECUTEONLYONCE))
-            timer_ = nullptr;
-    }
-    ~StepDeadline() {
-        if (timer_ != nullptr)
-            ::DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
-    }
-    StepDeadline(const StepDeadline&) = delete;
-    StepDeadline& operator=(const StepDeadline&) = delete;
-
-private:
-    static void CALLBACK Fire(void* parameter, BOOLEAN) {
-        static_cast<StepDeadline*>(parameter)->owner_.Abort(Interruption::TimedOut);
-    }
-
-    CMyFtpUploader& owner_;
-    HANDLE timer_ = nullptr;
-};
-
 CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), errorBox_(&ShowMessageBox) {}
+    : log_(log), generator_(std::move(generator)), errorBox_(&ShowMessageBox),
+      cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();
 }
 
 bool CMyFtpUploader::CloseConnection() {
-    std::unique_ptr<CStatusLogSession> session;
-    UniqueInternetHandle connection;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        session = std::move(session_);
-        connection = std::move(connection_);
-    }
-    // The connection before its session; closing raises status lines, so no lock is held.
-    connection.reset();
-    session.reset();
+    // The connection before its session; each close reports itself in the log.
+    connection_.reset();
+    session_.reset();
+    if (!leftoverPage_.empty())
+        DeletePage(std::string(leftoverPage_));
     return true;
 }
 
-void CMyFtpUploader::Cancel() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = true;
-    }
-    Abort(Interruption::Cancelled);
+void CMyFtpUploader::DeletePage(const std::string& pagePath) {
+    // A transfer we walked away from may still be reading the file inside WinINet, which opens
+    // it without sharing; it lets go when its own wait ends, and the next chance deletes it.
+    const bool gone =
+        ::DeleteFileA(pagePath.c_str()) || ::GetFileAttributesA(pagePath.c_str()) == INVALID_FILE_ATTRIBUTES;
+    leftoverPage_ = gone ? std::string() : pagePath;
 }
 
-void CMyFtpUploader::Abort(Interruption why) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (interruption_ == Interruption::None)
-        interruption_ = why;
-    // Safe under the lock: the status lines of a close on this thread are dropped by the session.
-    connection_.reset();
-    // Closing the session also wakes a connect that has no connection handle yet. The session
-    // object itself stays: notifications may still be on their way to it.
-    if (session_)
-        session_->Interrupt();
+void CMyFtpUploader::Cancel() noexcept {
+    if (cancel_)
+        ::SetEvent(cancel_.get());
 }
 
-HINTERNET CMyFtpUploader::ConnectionHandle() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return connection_.get();
+bool CMyFtpUploader::Cancelled() const noexcept {
+    // Without its event the uploader could not be stopped, so it does not start at all.
+    return !cancel_ || ::WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0;
 }
 
-CMyFtpUploader::Interruption CMyFtpUploader::CurrentInterruption() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return interruption_;
+bool CMyFtpUploader::ReportInterruption() {
+    if (Cancelled())
+        return true; // a program that is closing: nothing is left to tell
+    if (!session_->Aborted())
+        return false;
+    // Only our own deadline aborts a session that was not cancelled.
+    Log("The server did not answer within " + std::to_string((stepTimeoutMs_ + 999) / 1000) + " seconds.");
+    return true;
 }
 
-void CMyFtpUploader::ReportInterruption(Interruption why) {
-    if (why == Interruption::TimedOut)
-        Log("The server did not answer within " + std::to_string((stepTimeoutMs_ + 999) / 1000) +
-            " seconds.");
-    // A cancelled upload belongs to a program that is closing: nothing is left to tell.
-}
-
-void CMyFtpUploader::ReportConnectFailure(DWORD error) {
+void CMyFtpUploader::ReportConnectFailure(const InternetError& error) {
+    if (ReportInterruption())
+        return;
     const std::string text = ConnectErrorText(error);
     if (!text.empty())
         Log(text);
@@ -161,49 +99,27 @@ PageGenerator::Result CMyFtpUploader::GenerateTemplateFile() const {
 }
 
 bool CMyFtpUploader::Upload() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (cancelled_)
-            return false;
-        interruption_ = Interruption::None;
-    }
-
-    auto created = std::make_unique<CStatusLogSession>(&log_);
-    CStatusLogSession* session = created.get();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        session_ = std::move(created);
-    }
-    if (!session->Open())
-        return false;
-    session->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, stepTimeoutMs_);
-    session->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, stepTimeoutMs_);
-    session->SetOption(INTERNET_OPTION_SEND_TIMEOUT, stepTimeoutMs_);
-    if (CurrentInterruption() != Interruption::None) // cancelled while the session opened
+    CloseConnection();
+    if (Cancelled())
         return false;
 
-    HINTERNET connection = nullptr;
-    DWORD error = 0;
-    {
-        StepDeadline deadline(*this, stepTimeoutMs_);
-        connection = ::InternetConnectA(
-            session->Handle(), site.serverAddress.c_str(), static_cast<INTERNET_PORT>(site.port & 0xFFFF),
-            site.userName.c_str(), site.password.c_str(), INTERNET_SERVICE_FTP,
-            site.passiveMode != 0 ? INTERNET_FLAG_PASSIVE : 0, session->Context());
-        error = ::GetLastError();
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (interruption_ == Interruption::None)
-            connection_.reset(connection);
-        else if (connection != nullptr)
-            ::InternetCloseHandle(connection); // it raced the deadline and lost
-    }
-    if (const Interruption why = CurrentInterruption(); why != Interruption::None) {
-        ReportInterruption(why);
+    try {
+        session_ = std::make_unique<CStatusLogSession>(&log_);
+    } catch (const InternetError&) {
         return false;
     }
-    if (connection == nullptr) {
+    // WinINet's own bounds, where the platform keeps them; the session's are the ones we rely on.
+    session_->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, stepTimeoutMs_);
+    session_->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, stepTimeoutMs_);
+    session_->SetOption(INTERNET_OPTION_SEND_TIMEOUT, stepTimeoutMs_);
+    session_->SetStopEvent(cancel_.get());
+    session_->SetStepTimeout(std::chrono::milliseconds(stepTimeoutMs_));
+
+    try {
+        connection_ = std::make_unique<FtpConnection>(
+            *session_, site.serverAddress, site.userName, site.password,
+            static_cast<INTERNET_PORT>(site.port & 0xFFFF), site.passiveMode != 0);
+    } catch (const InternetError& error) {
         ReportConnectFailure(error);
         return false;
     }
@@ -212,17 +128,13 @@ bool CMyFtpUploader::Upload() {
     Log("Setting remote directory...");
     // A path without a directory part means the login directory; servers refuse a change to "".
     if (!remote.directory.empty()) {
-        BOOL changed = FALSE;
-        {
-            StepDeadline deadline(*this, stepTimeoutMs_);
-            changed = ::FtpSetCurrentDirectoryA(ConnectionHandle(), remote.directory.c_str());
-        }
-        if (const Interruption why = CurrentInterruption(); why != Interruption::None) {
-            ReportInterruption(why);
+        try {
+            connection_->SetCurrentDirectory(remote.directory);
+        } catch (const InternetError&) {
+            // The server's refusal is not shown: the step's line is the last of this posting.
+            ReportInterruption();
             return false;
         }
-        if (!changed)
-            return false;
     }
 
     Log("Generating Template file...");
@@ -231,18 +143,18 @@ bool CMyFtpUploader::Upload() {
         return false;
 
     Log("Uploading file...");
-    BOOL sent = FALSE;
-    {
-        StepDeadline deadline(*this, TransferTimeout(page.pagePath));
-        sent = ::FtpPutFileA(ConnectionHandle(), page.pagePath.c_str(), remote.fileName.c_str(),
-                             FTP_TRANSFER_TYPE_ASCII, session->Context());
+    bool uploaded = false;
+    session_->SetStepTimeout(std::chrono::milliseconds(TransferTimeout(page.pagePath)));
+    try {
+        connection_->PutFile(page.pagePath, remote.fileName, FTP_TRANSFER_TYPE_ASCII);
+        uploaded = true;
+    } catch (const InternetError&) {
     }
-    const Interruption why = CurrentInterruption();
-    const bool uploaded = sent && why == Interruption::None;
     if (uploaded)
         Log("File uploaded successfully!");
-    ::DeleteFileA(page.pagePath.c_str());
-    ReportInterruption(why);
+    DeletePage(page.pagePath);
+    if (!uploaded)
+        ReportInterruption();
     return uploaded;
 }
 

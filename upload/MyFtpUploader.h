@@ -5,12 +5,14 @@
 // open until the next upload (or the destruction) closes them.
 //
 // Threads: Upload, CloseConnection and the setters run on the thread that posts, one upload at a
-// time (the caller serialises them). Cancel may be called from any thread while an upload runs.
-// Each blocking step has a deadline of its own: WinINet under Wine honours neither the receive
-// nor the send time-out, so a server that accepts and then never answers would otherwise hold
-// the upload, and every later one, for good. At the deadline, or on Cancel, the session's handles
-// are closed from the other thread, which makes the blocked call return.
+// time (the caller serialises them). Cancel may be called from any thread at any time: it only
+// signals an event. Every blocking step is bounded by the session (InternetSession): the
+// uploading thread returns at the step's deadline, or at once on Cancel, even where WinINet
+// under Wine stays blocked, since a server that accepts and then never answers would otherwise
+// hold this upload, and every later one, for good.
 
+#include "framework/FtpConnection.h"
+#include "framework/Win32Handles.h"
 #include "upload/FtpSite.h"
 #include "upload/LogSink.h"
 #include "upload/PageGenerator.h"
@@ -20,7 +22,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -42,15 +43,16 @@ public:
 
     void SetIpAddress(std::string_view address) { ipAddress_ = address; }
 
-    // Ends the connection and the session left open by the previous upload. Always true.
+    // Ends the connection and the session left open by the previous upload, and deletes a page
+    // file that a transfer cut off at its deadline held open until now. Always true.
     bool CloseConnection();
 
     // The whole sequence; true only when the page was transferred.
     bool Upload();
 
-    // Makes a running upload return now (its blocked call is woken) and every later one return at
-    // once. For shutting down; cannot be undone.
-    void Cancel();
+    // Makes a running upload return now and every later one return at once. For shutting down;
+    // cannot be undone.
+    void Cancel() noexcept;
 
     // The page file of the next upload, generated from site.templateFile and the address.
     PageGenerator::Result GenerateTemplateFile() const;
@@ -61,17 +63,15 @@ public:
     void SetErrorBox(std::function<void(const char* text)> show) { errorBox_ = std::move(show); }
 
 private:
-    class StepDeadline;
-    enum class Interruption { None, TimedOut, Cancelled };
-
     void Log(std::string_view text) { log_.AppendLog(text); }
-    void Abort(Interruption why);
-    Interruption CurrentInterruption();
-    // The live connection, or null once a deadline or Cancel has closed it.
-    HINTERNET ConnectionHandle();
-    void ReportConnectFailure(DWORD error);
-    void ReportInterruption(Interruption why);
+    bool Cancelled() const noexcept;
+    // After a step failed: our own deadline gets a line of its own, a cancel none.
+    bool ReportInterruption();
+    void ReportConnectFailure(const InternetError& error);
     DWORD TransferTimeout(const std::string& pagePath) const;
+    // Deletes the page file, or, while an abandoned transfer still holds it open, remembers it
+    // for the next chance (the next CloseConnection).
+    void DeletePage(const std::string& pagePath);
 
     LogSink& log_;
     PageGenerator generator_;
@@ -79,13 +79,10 @@ private:
     DWORD stepTimeoutMs_ = kUploadStepTimeoutMs;
     std::function<void(const char*)> errorBox_;
 
-    // Shared with an aborting thread (a deadline's timer, a Cancel): the objects themselves are
-    // only created and destroyed on the posting thread.
-    std::mutex mutex_;
+    const UniqueKernelHandle cancel_; // manual-reset; the sessions' stop event
     std::unique_ptr<CStatusLogSession> session_;
-    UniqueInternetHandle connection_;
-    bool cancelled_ = false;
-    Interruption interruption_ = Interruption::None;
+    std::unique_ptr<FtpConnection> connection_;
+    std::string leftoverPage_; // a page file not yet deleted; empty when none
 };
 
 } // namespace tovra

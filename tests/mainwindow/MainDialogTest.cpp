@@ -140,7 +140,7 @@ protected:
         window->SendMsg(WM_NOTIFY, IDC_MAIN_TABS, reinterpret_cast<LPARAM>(&change));
     }
 
-    DWORD ExitDuringHangingUpload(const std::string& moment);
+    DWORD ExitDuringHangingUpload(test::FtpFault fault, const std::string& moment);
 
     // Sends Exit and returns how long it took, in milliseconds.
     DWORD TimeExit() const {
@@ -370,13 +370,13 @@ TEST_F(MainDialogTest, ExitWhileALookupHangsEndsAtOnceAndPostsQuit) {
     test::PumpUntil([] { return false; }, 300);
 }
 
-// Starts a post from the button to a server that accepts and never answers, waits for the log
-// line `moment`, and says how long Exit then took.
-DWORD MainDialogTest::ExitDuringHangingUpload(const std::string& moment) {
+// Starts a post from the button to a server that stops answering as `fault` says, waits for the
+// log line `moment`, and says how long Exit then took.
+DWORD MainDialogTest::ExitDuringHangingUpload(test::FtpFault fault, const std::string& moment) {
     test::FtpTestServer ftp;
     StoreSite(ftp);
     StartQuietly();
-    ftp.SetFault(test::FtpFault::Hang);
+    ftp.SetFault(fault);
     Click(*window, IDC_MAIN_POST_NOW);
     EXPECT_TRUE(WaitForLog(moment));
     const DWORD took = TimeExit();
@@ -385,11 +385,21 @@ DWORD MainDialogTest::ExitDuringHangingUpload(const std::string& moment) {
 }
 
 TEST_F(MainDialogTest, ExitAsAnUploadStartsEndsAtOnce) {
-    EXPECT_LT(ExitDuringHangingUpload("Connecting to 127.0.0.1..."), 1000u);
+    EXPECT_LT(ExitDuringHangingUpload(test::FtpFault::Hang, "Connecting to 127.0.0.1..."), 1000u);
 }
 
 TEST_F(MainDialogTest, ExitWhileAnUploadWaitsForTheServerEndsAtOnce) {
-    EXPECT_LT(ExitDuringHangingUpload("Connected to server!"), 1000u);
+    EXPECT_LT(ExitDuringHangingUpload(test::FtpFault::Hang, "Connected to server!"), 1000u);
+}
+
+// Once logged in, Wine's WinINet is not woken by closing its handles: Exit must not wait for the
+// directory change or the store either.
+TEST_F(MainDialogTest, ExitWhileTheServerNeverAnswersTheDirectoryChangeEndsAtOnce) {
+    EXPECT_LT(ExitDuringHangingUpload(test::FtpFault::HangOnDirectory, "Setting remote directory..."), 1000u);
+}
+
+TEST_F(MainDialogTest, ExitWhileTheServerNeverAnswersTheStoreEndsAtOnce) {
+    EXPECT_LT(ExitDuringHangingUpload(test::FtpFault::HangOnStore, "Uploading file..."), 1000u);
 }
 
 } // namespace
