@@ -35,8 +35,9 @@ Memory MemoryOf(DWORD processId) {
         ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    if (process && ::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                          sizeof counters)) {
+    if (process &&
+        ::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                               sizeof counters)) {
         memory.workingSetKiB = counters.WorkingSetSize / 1024.0;
         memory.privateKiB = counters.PrivateUsage / 1024.0;
     }
@@ -48,7 +49,9 @@ double CpuMilliseconds(DWORD processId) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
         return -1;
-    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    auto ticks = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
     return (ticks(kernel) + ticks(user)) / 10000.0;
 }
 
@@ -89,7 +92,8 @@ int main(int argc, char** argv) {
             std::printf("start %d: no tray icon within 30 s\n", run + 1);
             continue;
         }
-        startMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+        startMs.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
     }
     std::sort(startMs.begin(), startMs.end());
     if (!startMs.empty())
@@ -106,7 +110,8 @@ int main(int argc, char** argv) {
     const auto cyclesStarted = std::chrono::steady_clock::now();
     for (std::size_t cycle = 2; cycle <= 101; ++cycle) {
         tovra.SendTrayCommand(ID_TRAY_POST_NOW);
-        if (!WaitUntil([&] { return CountOf(tovra.LogText(), "File uploaded successfully!") >= cycle; }, 30s)) {
+        if (!WaitUntil([&] { return CountOf(tovra.LogText(), "File uploaded successfully!") >= cycle; },
+                       30s)) {
             std::printf("cycle %zu did not upload within 30 s\n", cycle - 1);
             break;
         }
@@ -114,9 +119,10 @@ int main(int argc, char** argv) {
     const double cyclesSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - cyclesStarted).count();
     const Memory afterCycles = MemoryOf(tovra.Id());
-    std::printf("after 100 cycles (%.1f s): working set %.0f KiB, private bytes %.0f KiB (growth %+.0f KiB)\n",
-                cyclesSeconds, afterCycles.workingSetKiB, afterCycles.privateKiB,
-                afterCycles.privateKiB - afterStart.privateKiB);
+    std::printf(
+        "after 100 cycles (%.1f s): working set %.0f KiB, private bytes %.0f KiB (growth %+.0f KiB)\n",
+        cyclesSeconds, afterCycles.workingSetKiB, afterCycles.privateKiB,
+        afterCycles.privateKiB - afterStart.privateKiB);
 
     const double cpuBefore = CpuMilliseconds(tovra.Id());
     ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);

@@ -11,8 +11,12 @@ constexpr const char* kMonthNames[] = {"January", "February", "March",     "Apri
                                        "July",    "August",   "September", "October", "November", "December"};
 
 // Out-of-range fields must not index outside the name tables.
-const char* DayName(int dayOfWeek) { return dayOfWeek >= 0 && dayOfWeek < 7 ? kDayNames[dayOfWeek] : "?"; }
-const char* MonthName(int month) { return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "?"; }
+const char* DayName(int dayOfWeek) {
+    return dayOfWeek >= 0 && dayOfWeek < 7 ? kDayNames[dayOfWeek] : "?";
+}
+const char* MonthName(int month) {
+    return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "?";
+}
 
 void AppendNumber(std::string& out, int value, int width) {
     char buffer[16];
@@ -86,6 +90,8 @@ std::string FormatTime(const LocalDateTime& time, std::string_view format) {
     return out;
 }
 
-std::string FormatClockTime(const LocalDateTime& time) { return FormatTime(time, "%I:%M:%S %p"); }
+std::string FormatClockTime(const LocalDateTime& time) {
+    return FormatTime(time, "%I:%M:%S %p");
+}
 
 } // namespace tovra

@@ -8,7 +8,6 @@
 
 namespace tovra {
 
-
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle empty() noexcept { return nullptr; }
