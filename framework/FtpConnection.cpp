@@ -2,8 +2,6 @@
 
 #include "framework/InternetSessionState.h"
 
-#include <utility>
-
 namespace tovra {
 
 namespace {
@@ -14,22 +12,18 @@ StepResult Failed() {
     return {false, nullptr, InternetError::FromLastError()};
 }
 
-InternetError Cancelled() {
-    return InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-}
-
 } // namespace
 
 FtpConnection::FtpConnection(InternetSession& session, const std::string& server, const std::string& user,
-                             const std::string& password, INTERNET_PORT port, bool passive)
-    : state_(session.state_) {
-    HINTERNET parent = state_ ? state_->SessionHandle() : nullptr;
+                             const std::string& password, INTERNET_PORT port, bool passive) {
+    const std::shared_ptr<InternetSessionState>& state = session.state_;
+    HINTERNET parent = state ? state->SessionHandle() : nullptr;
     if (parent == nullptr)
-        throw Cancelled();
+        throw InternetError::Cancelled();
     const DWORD flags = passive ? INTERNET_FLAG_PASSIVE : 0;
-    const DWORD_PTR context = state_->Context();
+    const DWORD_PTR context = state->Context();
     // Connecting and logging in happen here, not at the first command: InternetConnectA blocks.
-    StepResult result = state_->Run(
+    StepResult result = state->Run(
         [=]() -> StepResult {
             HINTERNET handle = InternetConnectA(parent, server.c_str(), port, user.c_str(), password.c_str(),
                                                 INTERNET_SERVICE_FTP, flags, context);
@@ -38,38 +32,18 @@ FtpConnection::FtpConnection(InternetSession& session, const std::string& server
             return {true, handle, std::nullopt};
         },
         /*ftpConnect=*/true);
-    if (!state_->Adopt(result.handle))
-        throw Cancelled();
-    handle_ = result.handle;
-}
-
-FtpConnection::~FtpConnection() {
-    Close();
-}
-
-FtpConnection::FtpConnection(FtpConnection&& other) noexcept
-    : state_(std::move(other.state_)), handle_(std::exchange(other.handle_, nullptr)) {}
-
-FtpConnection& FtpConnection::operator=(FtpConnection&& other) noexcept {
-    if (this != &other) {
-        Close();
-        state_ = std::move(other.state_);
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
+    handle_ = SessionHandle(state, result.handle);
 }
 
 void FtpConnection::Close() noexcept {
-    if (state_ && handle_ != nullptr)
-        state_->Close(handle_);
-    handle_ = nullptr;
+    handle_.Close();
 }
 
 void FtpConnection::SetCurrentDirectory(const std::string& directory) {
-    if (!state_ || !state_->Owns(handle_))
-        throw Cancelled();
-    HINTERNET handle = handle_;
-    state_->Run([handle, directory]() -> StepResult {
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        throw InternetError::Cancelled();
+    handle_.State()->Run([handle, directory]() -> StepResult {
         if (!FtpSetCurrentDirectoryA(handle, directory.c_str()))
             return Failed();
         return {true, nullptr, std::nullopt};
@@ -77,11 +51,12 @@ void FtpConnection::SetCurrentDirectory(const std::string& directory) {
 }
 
 void FtpConnection::PutFile(const std::string& localPath, const std::string& remoteName, DWORD transferType) {
-    if (!state_ || !state_->Owns(handle_))
-        throw Cancelled();
-    HINTERNET handle = handle_;
-    const DWORD_PTR context = state_->Context();
-    state_->Run([=]() -> StepResult {
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        throw InternetError::Cancelled();
+    const std::shared_ptr<InternetSessionState>& state = handle_.State();
+    const DWORD_PTR context = state->Context();
+    state->Run([=]() -> StepResult {
         if (!FtpPutFileA(handle, localPath.c_str(), remoteName.c_str(), transferType, context))
             return Failed();
         return {true, nullptr, std::nullopt};

@@ -13,8 +13,8 @@
 //     ftp.PutFile("C:\\...\\Tovra.tmp", "ip.html");      // ASCII by default
 
 #include "framework/InternetSession.h"
+#include "framework/SessionHandle.h"
 
-#include <memory>
 #include <string>
 
 namespace tovra {
@@ -25,11 +25,6 @@ public:
     FtpConnection(InternetSession& session, const std::string& server, const std::string& user,
                   const std::string& password, INTERNET_PORT port = INTERNET_DEFAULT_FTP_PORT,
                   bool passive = true);
-    ~FtpConnection();
-    FtpConnection(FtpConnection&& other) noexcept;
-    FtpConnection& operator=(FtpConnection&& other) noexcept;
-    FtpConnection(const FtpConnection&) = delete;
-    FtpConnection& operator=(const FtpConnection&) = delete;
 
     void SetCurrentDirectory(const std::string& directory);
 
@@ -40,8 +35,7 @@ public:
     void Close() noexcept;
 
 private:
-    std::shared_ptr<InternetSessionState> state_;
-    HINTERNET handle_ = nullptr;
+    SessionHandle handle_;
 };
 
 } // namespace tovra

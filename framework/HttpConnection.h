@@ -3,8 +3,8 @@
 // not touch the network; the request does. Requests are HttpRequest objects opened on it.
 
 #include "framework/InternetSession.h"
+#include "framework/SessionHandle.h"
 
-#include <memory>
 #include <string>
 
 namespace tovra {
@@ -14,18 +14,12 @@ public:
     // Throws InternetError. port INTERNET_INVALID_PORT_NUMBER is the default HTTP port, 80.
     HttpConnection(InternetSession& session, const std::string& host,
                    INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER);
-    ~HttpConnection();
-    HttpConnection(HttpConnection&& other) noexcept;
-    HttpConnection& operator=(HttpConnection&& other) noexcept;
-    HttpConnection(const HttpConnection&) = delete;
-    HttpConnection& operator=(const HttpConnection&) = delete;
 
     void Close() noexcept;
 
 private:
     friend class HttpRequest;
-    std::shared_ptr<InternetSessionState> state_;
-    HINTERNET handle_ = nullptr;
+    SessionHandle handle_;
 };
 
 } // namespace tovra

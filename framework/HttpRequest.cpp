@@ -3,7 +3,6 @@
 #include "framework/InternetSessionState.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace tovra {
 
@@ -16,60 +15,40 @@ InternetSessionState::StepResult Failed() {
 } // namespace
 
 HttpRequest::HttpRequest(HttpConnection& connection, const std::string& path, DWORD flags,
-                         const std::string& verb)
-    : state_(connection.state_) {
-    if (!state_ || !state_->Owns(connection.handle_))
-        throw InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-    handle_ = HttpOpenRequestA(connection.handle_, verb.c_str(), path.c_str(), nullptr, nullptr, nullptr,
-                               flags, state_->Context());
-    if (handle_ == nullptr)
+                         const std::string& verb) {
+    HINTERNET parent = connection.handle_.Live();
+    if (parent == nullptr)
+        throw InternetError::Cancelled();
+    const std::shared_ptr<InternetSessionState>& state = connection.handle_.State();
+    HINTERNET handle = HttpOpenRequestA(parent, verb.c_str(), path.c_str(), nullptr, nullptr, nullptr, flags,
+                                        state->Context());
+    if (handle == nullptr)
         throw InternetError::FromLastError();
-    if (!state_->Adopt(handle_)) {
-        handle_ = nullptr;
-        throw InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-    }
-}
-
-HttpRequest::~HttpRequest() {
-    Close();
-}
-
-HttpRequest::HttpRequest(HttpRequest&& other) noexcept
-    : state_(std::move(other.state_)), handle_(std::exchange(other.handle_, nullptr)) {}
-
-HttpRequest& HttpRequest::operator=(HttpRequest&& other) noexcept {
-    if (this != &other) {
-        Close();
-        state_ = std::move(other.state_);
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
+    handle_ = SessionHandle(state, handle);
 }
 
 void HttpRequest::Close() noexcept {
-    if (state_ && handle_ != nullptr)
-        state_->Close(handle_);
-    handle_ = nullptr;
+    handle_.Close();
 }
 
-void HttpRequest::BoundHandleTimeouts() {
+void HttpRequest::BoundHandleTimeouts(HINTERNET handle) {
     // Wine honours the receive time-out only when it is set on the request or connection handle,
     // and it is what ends a helper thread that a stopped or timed-out step left behind.
-    DWORD budget = state_->StepBudgetMs();
+    DWORD budget = handle_.State()->StepBudgetMs();
     if (budget == INFINITE)
         return;
     budget = std::max<DWORD>(budget, 1);
     for (DWORD option :
          {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_CONNECT_TIMEOUT})
-        InternetSetOptionA(handle_, option, &budget, sizeof budget);
+        InternetSetOptionA(handle, option, &budget, sizeof budget);
 }
 
 void HttpRequest::Send() {
-    if (!state_ || !state_->Owns(handle_))
-        throw InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-    BoundHandleTimeouts();
-    HINTERNET handle = handle_;
-    state_->Run([handle]() -> InternetSessionState::StepResult {
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        throw InternetError::Cancelled();
+    BoundHandleTimeouts(handle);
+    handle_.State()->Run([handle]() -> InternetSessionState::StepResult {
         if (!HttpSendRequestA(handle, nullptr, 0, nullptr, 0))
             return Failed();
         return {true, nullptr, std::nullopt};
@@ -77,24 +56,25 @@ void HttpRequest::Send() {
 }
 
 DWORD HttpRequest::StatusCode() const noexcept {
-    if (!state_ || !state_->Owns(handle_))
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
         return 0;
     DWORD code = 0;
     DWORD length = sizeof code;
-    if (!HttpQueryInfoA(handle_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, nullptr))
+    if (!HttpQueryInfoA(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, nullptr))
         return 0;
     return code;
 }
 
 std::string HttpRequest::Read(std::size_t maxBytes) {
-    if (!state_ || !state_->Owns(handle_))
-        throw InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-    BoundHandleTimeouts();
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        throw InternetError::Cancelled();
+    BoundHandleTimeouts(handle);
     // The helper fills a buffer of its own: if the caller walks away, the helper's writes land
     // in memory nobody else uses.
     auto body = std::make_shared<std::string>(maxBytes, '\0');
-    HINTERNET handle = handle_;
-    state_->Run([handle, body, maxBytes]() -> InternetSessionState::StepResult {
+    handle_.State()->Run([handle, body, maxBytes]() -> InternetSessionState::StepResult {
         std::size_t total = 0;
         while (total < maxBytes) {
             const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(maxBytes - total, 0x10000));

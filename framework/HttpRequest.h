@@ -15,6 +15,7 @@
 // take, which is what ends a helper thread left behind under Wine.
 
 #include "framework/HttpConnection.h"
+#include "framework/SessionHandle.h"
 
 #include <cstddef>
 #include <string>
@@ -27,11 +28,6 @@ public:
     // default HTTP version and `flags`. Throws InternetError.
     HttpRequest(HttpConnection& connection, const std::string& path,
                 DWORD flags = INTERNET_FLAG_EXISTING_CONNECT, const std::string& verb = "GET");
-    ~HttpRequest();
-    HttpRequest(HttpRequest&& other) noexcept;
-    HttpRequest& operator=(HttpRequest&& other) noexcept;
-    HttpRequest(const HttpRequest&) = delete;
-    HttpRequest& operator=(const HttpRequest&) = delete;
 
     // Sends the request without extra headers or body and receives the reply's headers.
     void Send();
@@ -48,10 +44,9 @@ public:
     void Close() noexcept;
 
 private:
-    void BoundHandleTimeouts();
+    void BoundHandleTimeouts(HINTERNET handle);
 
-    std::shared_ptr<InternetSessionState> state_;
-    HINTERNET handle_ = nullptr;
+    SessionHandle handle_;
 };
 
 } // namespace tovra

@@ -50,10 +50,6 @@ Registry& TheRegistry() {
 // Set on a helper thread while it runs its step: WinINet calls back on the thread of the call.
 thread_local StepChannel* t_channel = nullptr;
 
-InternetError Cancelled() {
-    return InternetError::FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-}
-
 InternetError TimedOut() {
     return InternetError::FromCode(ERROR_INTERNET_TIMEOUT, "The operation timed out.");
 }
@@ -94,7 +90,9 @@ void StartStep(const std::shared_ptr<StepChannel>& channel, std::shared_ptr<std:
                 // and WinINet may already have given their values to new handles: do not touch
                 // them. (A window of a few instructions remains between this test and WinINet's
                 // own lookup of the handle; no API closes it.)
-                result = *aborted ? InternetSessionState::StepResult{false, nullptr, Cancelled()} : step();
+                result = *aborted
+                             ? InternetSessionState::StepResult{false, nullptr, InternetError::Cancelled()}
+                             : step();
             } catch (...) {
                 result = {false, nullptr, InternetError(ERROR_INTERNET_INTERNAL_ERROR, {})};
             }
@@ -295,7 +293,7 @@ void CALLBACK InternetSessionState::StatusCallback(HINTERNET, DWORD_PTR context,
 
 InternetSessionState::StepResult InternetSessionState::Run(Step step, bool ftpConnect) {
     if (*aborted_)
-        throw Cancelled();
+        throw InternetError::Cancelled();
     if (!Bounded()) {
         StepResult result = step();
         if (!result.ok)
@@ -311,7 +309,7 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step, bool ftpCo
     }
     if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
         Abort();
-        throw Cancelled();
+        throw InternetError::Cancelled();
     }
     if (budget == 0) {
         Abort();
@@ -379,7 +377,7 @@ InternetSessionState::StepResult InternetSessionState::Run(Step step, bool ftpCo
         if (woke == WAIT_OBJECT_0)
             continue;
         if (stop && woke == WAIT_OBJECT_0 + 1)
-            throw walkAway(Cancelled());
+            throw walkAway(InternetError::Cancelled());
         if (woke == WAIT_OBJECT_0 + count) {
             MSG message;
             PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); // dispatches the sent messages
