@@ -1,22 +1,13 @@
 #include "framework/FixedText.h"
 #include "framework/TimeFormat.h"
+#include "tests/support/SampleTime.h"
 
 #include <gtest/gtest.h>
 
 namespace tovra {
 namespace {
 
-LocalDateTime Evening() {
-    LocalDateTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 7;
-    t.dayOfWeek = 1;
-    t.hour = 21;
-    t.minute = 5;
-    t.second = 7;
-    return t;
-}
+using test::Evening;
 
 TEST(TimeFormat, ClockTimeUsesTwelveHourClockWithLeadingZero) {
     EXPECT_EQ(FormatClockTime(Evening()), "09:05:07 PM");

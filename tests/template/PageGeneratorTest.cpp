@@ -1,6 +1,7 @@
 #include "upload/PageGenerator.h"
 #include "framework/File.h"
 #include "framework/Win32Handles.h"
+#include "tests/support/SampleTime.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,7 @@
 namespace tovra {
 namespace {
 
-// Monday, 7 December 2026, 21:05:07.
-LocalDateTime Evening() {
-    LocalDateTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 7;
-    t.dayOfWeek = 1;
-    t.hour = 21;
-    t.minute = 5;
-    t.second = 7;
-    return t;
-}
+using test::Evening;
 
 // Each test gets folders of its own for the page and the "program", so tests that run at the same
 // time never share a Tovra.tmp.

@@ -1,4 +1,5 @@
 #include "upload/TemplateExpander.h"
+#include "tests/support/SampleTime.h"
 
 #include <gtest/gtest.h>
 
@@ -7,18 +8,7 @@
 namespace tovra {
 namespace {
 
-// Monday, 7 December 2026, 21:05:07.
-LocalDateTime Evening() {
-    LocalDateTime t;
-    t.year = 2026;
-    t.month = 12;
-    t.day = 7;
-    t.dayOfWeek = 1;
-    t.hour = 21;
-    t.minute = 5;
-    t.second = 7;
-    return t;
-}
+using test::Evening;
 
 std::string Expand(std::string page, std::string_view address = "203.0.113.7") {
     ExpandTemplate(page, address, Evening());
