@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 using namespace tovra::test;
@@ -39,7 +41,10 @@ Memory MemoryOf(DWORD processId) {
         ::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                sizeof counters)) {
         memory.workingSetKiB = counters.WorkingSetSize / 1024.0;
-        memory.privateKiB = counters.PrivateUsage / 1024.0;
+        // Wine leaves PrivateUsage at 0; its PagefileUsage is the same commit charge.
+        const SIZE_T privateBytes =
+            counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+        memory.privateKiB = privateBytes / 1024.0;
     }
     return memory;
 }
@@ -53,6 +58,43 @@ double CpuMilliseconds(DWORD processId) {
         return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     };
     return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// Wine reports no CPU time for another process (GetProcessTimes gives zero), so under Wine the
+// figure comes from Linux itself: /proc, seen through drive Z:, for the process whose command line
+// is tovra.exe's path. USER_HZ is 100 on Linux, so a tick is 10 ms. -1 when not found.
+double LinuxCpuMilliseconds(const std::string& exePath) {
+    WIN32_FIND_DATAA entry{};
+    tovra::UniqueFindHandle search(::FindFirstFileA("Z:\\proc\\*", &entry));
+    if (!search)
+        return -1;
+    do {
+        const std::string folder = std::string("Z:\\proc\\") + entry.cFileName;
+        if (entry.cFileName[0] < '1' || entry.cFileName[0] > '9')
+            continue;
+        std::ifstream cmdline(folder + "\\cmdline", std::ios::binary);
+        std::string program;
+        std::getline(cmdline, program, '\0');
+        if (_stricmp(program.c_str(), exePath.c_str()) != 0)
+            continue;
+        std::ifstream statFile(folder + "\\stat", std::ios::binary);
+        std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+        const std::size_t nameEnd = stat.rfind(')');
+        if (nameEnd == std::string::npos)
+            return -1;
+        std::istringstream fields(stat.substr(nameEnd + 1));
+        std::string field;
+        unsigned long long userTicks = 0, systemTicks = 0;
+        // From the state (the third field) on: utime and stime are the 14th and 15th.
+        for (int index = 3; index <= 15 && fields >> field; ++index) {
+            if (index == 14)
+                userTicks = std::stoull(field);
+            if (index == 15)
+                systemTicks = std::stoull(field);
+        }
+        return (userTicks + systemTicks) * 10.0;
+    } while (::FindNextFileA(search.get(), &entry));
+    return -1;
 }
 
 std::size_t CountOf(const std::string& text, const std::string& word) {
@@ -94,6 +136,7 @@ int main(int argc, char** argv) {
         }
         startMs.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+        std::printf("start %d: tray icon after %.0f ms\n", run + 1, startMs.back());
     }
     std::sort(startMs.begin(), startMs.end());
     if (!startMs.empty())
@@ -119,15 +162,21 @@ int main(int argc, char** argv) {
     const double cyclesSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - cyclesStarted).count();
     const Memory afterCycles = MemoryOf(tovra.Id());
-    std::printf(
-        "after 100 cycles (%.1f s): working set %.0f KiB, private bytes %.0f KiB (growth %+.0f KiB)\n",
-        cyclesSeconds, afterCycles.workingSetKiB, afterCycles.privateKiB,
-        afterCycles.privateKiB - afterStart.privateKiB);
+    std::printf("after 100 cycles (%.1f s): working set %.0f KiB (%+.0f), private bytes %.0f KiB (%+.0f)\n",
+                cyclesSeconds, afterCycles.workingSetKiB,
+                afterCycles.workingSetKiB - afterStart.workingSetKiB, afterCycles.privateKiB,
+                afterCycles.privateKiB - afterStart.privateKiB);
 
     const double cpuBefore = CpuMilliseconds(tovra.Id());
+    const double linuxBefore = LinuxCpuMilliseconds(TovraExePath());
     ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
     const double cpuAfter = CpuMilliseconds(tovra.Id());
-    std::printf("idle for %d s: %.0f ms of CPU time\n", idleSeconds, cpuAfter - cpuBefore);
+    const double linuxAfter = LinuxCpuMilliseconds(TovraExePath());
+    std::printf("idle for %d s: %.0f ms of CPU time as Windows reports it (%.0f ms before)\n", idleSeconds,
+                cpuAfter - cpuBefore, cpuBefore);
+    if (linuxBefore >= 0 && linuxAfter >= 0)
+        std::printf("idle for %d s: %.0f ms of CPU time as Linux counts it (%.0f ms before)\n", idleSeconds,
+                    linuxAfter - linuxBefore, linuxBefore);
 
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
     if (::GetFileAttributesExA(TovraExePath().c_str(), GetFileExInfoStandard, &attributes))

@@ -19,6 +19,12 @@ struct FileHandleTraits {
     static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(Handle h) noexcept { ::CloseHandle(h); }
 };
+// FindFirstFile too, and its handle is released with FindClose.
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) noexcept { ::FindClose(h); }
+};
 struct RegKeyTraits {
     using Handle = HKEY;
     static Handle empty() noexcept { return nullptr; }
@@ -57,6 +63,7 @@ struct WindowTraits {
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
