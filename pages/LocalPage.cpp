@@ -96,27 +96,43 @@ HWND CLocalPage::LogBox() const noexcept {
     return Item(IDC_LOCAL_LOG);
 }
 
+namespace {
+
+// Where the kept part of `text` begins when at most `keep` of its characters may stay: at the
+// first whole line within them.
+std::size_t FirstWholeLineWithin(std::string_view text, std::size_t keep) {
+    if (text.size() <= keep)
+        return 0;
+    const std::size_t lineEnd = text.find('\n', text.size() - keep - 1);
+    return lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+}
+
+} // namespace
+
 void CLocalPage::AppendLog(std::string_view lines) const {
     if (lines.empty())
         return;
     const Window log(LogBox());
-    const std::size_t length = static_cast<std::size_t>(log.SendMsg(WM_GETTEXTLENGTH));
-    if (length + lines.size() <= kLogCapacity) {
-        // Appending at the end, rather than setting the whole text again, keeps each line cheap.
-        log.SendMsg(EM_SETSEL, length, length);
-        const std::string text(lines);
-        log.SendMsg(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    } else {
-        std::string text = log.Text();
-        text.append(lines);
-        // Keep the newest part, starting at the first whole line within the capacity.
-        std::size_t start = text.size() - std::min(text.size(), kLogCapacity);
-        if (start > 0) {
-            const std::size_t lineStart = text.find('\n', start - 1);
-            start = lineStart == std::string::npos ? text.size() : lineStart + 1;
+    std::size_t length = static_cast<std::size_t>(log.SendMsg(WM_GETTEXTLENGTH));
+    if (length + lines.size() > kLogCapacity) {
+        if (lines.size() >= kLogKept) {
+            // An entry larger than all that is kept: its own newest lines only.
+            log.SetText(std::string(lines.substr(FirstWholeLineWithin(lines, kLogKept))));
+            ScrollLogToEnd();
+            return;
         }
-        log.SetText(text.substr(start));
+        // The oldest lines go in one cut, down to kLogKept with the new lines: the edit control
+        // moves its whole text for a cut, so it must come once in many hours, not with every line.
+        const std::string text = log.Text();
+        const std::size_t cut = FirstWholeLineWithin(text, kLogKept - lines.size());
+        log.SendMsg(EM_SETSEL, 0, static_cast<LPARAM>(cut));
+        log.SendMsg(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        length = text.size() - cut;
     }
+    // Appending at the end, rather than setting the whole text again, keeps each line cheap.
+    log.SendMsg(EM_SETSEL, length, static_cast<LPARAM>(length));
+    const std::string text(lines);
+    log.SendMsg(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     ScrollLogToEnd();
 }
 

@@ -43,10 +43,13 @@ public:
     // The multi-line, read-only log box.
     HWND LogBox() const noexcept;
 
-    // Appends whole lines (each ending in CR LF) to the log and scrolls to its end. The log keeps
-    // the newest kLogCapacity characters: the program runs for years, and a log that grew without
-    // end would cost memory and time at every line. Older lines are dropped whole.
+    // Appends whole lines (each ending in CR LF) to the log and scrolls to its end. The log holds
+    // at most kLogCapacity characters: the program runs for years, and a log that grew without
+    // end would cost memory and time at every line. When a line would pass that, the oldest
+    // lines are dropped whole, down to about kLogKept characters, so that the cut, which costs
+    // as much as setting the whole text, comes once in hours rather than with every line.
     static constexpr std::size_t kLogCapacity = 512 * 1024;
+    static constexpr std::size_t kLogKept = kLogCapacity / 4 * 3;
     void AppendLog(std::string_view lines) const;
     // Scrolls the log so that its last line is visible.
     void ScrollLogToEnd() const noexcept;

@@ -94,24 +94,48 @@ TEST_F(LocalPageTest, LogKeepsLinesInOrderAndShowsTheLast) {
     EXPECT_LT(firstVisible, lines);
 }
 
-TEST_F(LocalPageTest, LogBeyondItsCapacityDropsTheOldestWholeLines) {
+TEST_F(LocalPageTest, LogBeyondItsCapacityDropsTheOldestWholeLinesInOneCut) {
     const std::string filler(1000, 'x');
-    const std::size_t count = CLocalPage::kLogCapacity / 1000 + 20;
-    for (std::size_t i = 0; i < count; ++i)
-        page.AppendLog(std::to_string(i) + " " + filler + "\r\n");
-    page.AppendLog("newest\r\n");
+    const auto entry = [&](std::size_t i) { return std::to_string(i) + " " + filler + "\r\n"; };
+    std::size_t count = 0;
+    // Up to the capacity nothing is dropped.
+    while (Window(page.LogBox()).Text().size() + entry(count).size() <= CLocalPage::kLogCapacity)
+        page.AppendLog(entry(count++));
+    EXPECT_EQ(Window(page.LogBox()).Text().rfind("0 " + filler, 0), 0u);
 
-    const std::string text = Window(page.LogBox()).Text();
-    EXPECT_LE(text.size(), CLocalPage::kLogCapacity);
-    EXPECT_GT(text.size(), CLocalPage::kLogCapacity - 1100);
-    EXPECT_EQ(text.substr(text.size() - 8), "newest\r\n");
+    // The next one would pass it.
+    const std::string newest = entry(count++);
+    page.AppendLog(newest);
+    std::string text = Window(page.LogBox()).Text();
+    EXPECT_LE(text.size(), CLocalPage::kLogKept);
+    EXPECT_GT(text.size(), CLocalPage::kLogKept - 1100);
+    EXPECT_EQ(text.substr(text.size() - newest.size()), newest);
     // It begins with a whole line: a number, a blank and the filler.
     const std::size_t firstEnd = text.find("\r\n");
     ASSERT_NE(firstEnd, std::string::npos);
     const std::string first = text.substr(0, firstEnd);
     EXPECT_EQ(first.substr(first.find(' ') + 1), filler);
     EXPECT_GT(std::stoul(first), 0u);
-    EXPECT_NE(text.find(std::to_string(count - 1) + " " + filler + "\r\nnewest\r\n"), std::string::npos);
+    EXPECT_NE(text.find(entry(count - 2) + newest), std::string::npos);
+
+    // After the cut, lines are appended again until the capacity is reached once more.
+    const std::string before = text;
+    page.AppendLog(entry(count));
+    text = Window(page.LogBox()).Text();
+    EXPECT_EQ(text, before + entry(count));
+}
+
+TEST_F(LocalPageTest, AnEntryLargerThanTheKeptPartKeepsItsOwnNewestLines) {
+    page.AppendLog("old\r\n");
+    std::string huge;
+    for (std::size_t i = 0; huge.size() < CLocalPage::kLogCapacity + 10; ++i)
+        huge += std::to_string(i) + " " + std::string(1000, 'y') + "\r\n";
+    page.AppendLog(huge);
+    const std::string text = Window(page.LogBox()).Text();
+    EXPECT_LE(text.size(), CLocalPage::kLogKept);
+    EXPECT_EQ(text.find("old"), std::string::npos);
+    EXPECT_EQ(huge.substr(huge.size() - text.size()), text);
+    EXPECT_NE(text.front(), 'y') << "it begins with a whole line";
 }
 
 } // namespace
