@@ -160,17 +160,13 @@ bool InternetSessionState::Owns(HINTERNET handle) const {
     return handle != nullptr && std::find(handles_.begin(), handles_.end(), handle) != handles_.end();
 }
 
-void InternetSessionState::CloseList(std::vector<HINTERNET> handles) noexcept {
-    CloseNewestFirst(handles);
-}
-
 void InternetSessionState::CloseAll() noexcept {
     std::vector<HINTERNET> handles;
     {
         std::lock_guard lock(mutex_);
         handles.swap(handles_);
     }
-    CloseList(std::move(handles));
+    CloseNewestFirst(handles);
 }
 
 void InternetSessionState::Abort() noexcept {
@@ -193,7 +189,7 @@ void InternetSessionState::Abort() noexcept {
             }
         }
     }
-    CloseList(std::move(handles));
+    CloseNewestFirst(handles);
 }
 
 HINTERNET InternetSessionState::SessionHandle() const noexcept {

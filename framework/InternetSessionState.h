@@ -85,7 +85,6 @@ public:
 private:
     InternetSessionState();
     void Deliver(DWORD status, const void* info, DWORD length);
-    void CloseList(std::vector<HINTERNET> handles) noexcept;
 
     const DWORD_PTR context_;
     mutable std::mutex mutex_;
