@@ -10,6 +10,7 @@
 #include "mainwindow/SiteValidation.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ namespace {
 
 using test::FtpFault;
 using test::FtpTestServer;
+using test::WaitUntil;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr char kStamp[] = "09:05:07 PM - ";
@@ -101,16 +103,6 @@ public:
     std::vector<std::string> sites_;
     std::vector<int> icons_;
 };
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto deadline = SteadyClock::now() + limit;
-    while (!condition()) {
-        if (SteadyClock::now() > deadline)
-            return false;
-        ::Sleep(5); // a poll's pause, not a wait for the result
-    }
-    return true;
-}
 
 class PostingCycleTest : public ::testing::Test {
 protected:
@@ -332,7 +324,8 @@ TEST_F(PostingCycleTest, ButtonPostRunsAsideAndAPostAskedMeanwhileWaitsForIt) {
     const auto start = SteadyClock::now();
     cycle_->PostNow();
     EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(500));
-    ASSERT_TRUE(WaitFor([&] { return Count("Connecting to 127.0.0.1...") == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Count("Connecting to 127.0.0.1...") == 1; }, std::chrono::seconds(20)));
 
     // The button's post has read its settings; the next post goes to the other server.
     {
@@ -358,7 +351,8 @@ TEST_F(PostingCycleTest, StopEndsAButtonPostThatWaitsForTheServer) {
     ftp.SetFault(FtpFault::Hang);
     cycle_->ShowStoredAddress("203.0.113.11");
     cycle_->PostNow();
-    ASSERT_TRUE(WaitFor([&] { return Count("Connecting to 127.0.0.1...") == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Count("Connecting to 127.0.0.1...") == 1; }, std::chrono::seconds(20)));
     const auto start = SteadyClock::now();
     view_->Close();
     cycle_->Stop();
@@ -380,7 +374,8 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     view_->web_ = true;
     cycle_->CheckAndPost();
     ASSERT_TRUE(checker->Start());
-    ASSERT_TRUE(WaitFor([&] { return Count("File uploaded successfully!") == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Count("File uploaded successfully!") == 1; }, std::chrono::seconds(20)));
     EXPECT_TRUE(checker->Stop(5000));
 
     const auto steps = view_->StepLines();

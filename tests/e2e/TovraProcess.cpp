@@ -5,7 +5,6 @@
 #include <shellapi.h>
 
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace tovra::test {
@@ -77,17 +76,6 @@ std::string WindowText(HWND window) {
 }
 
 } // namespace
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
-        std::this_thread::sleep_for(20ms);
-    }
-}
 
 std::string TovraExePath() {
     std::string path = TOVRA_EXE_UNIX_PATH;

@@ -7,6 +7,7 @@
 // Every wait polls its condition until a deadline; nothing sleeps for a fixed time.
 
 #include "framework/Win32Handles.h"
+#include "tests/support/WaitUntil.h"
 
 #include <windows.h>
 
@@ -17,9 +18,6 @@
 namespace tovra::test {
 
 using namespace std::chrono_literals;
-
-// Polls `condition` every 20 ms until it holds or `timeout` passes; returns its last value.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 class TovraProcess {
 public:

@@ -3,6 +3,7 @@
 #include "upload/MyFtpUploader.h"
 
 #include "tests/support/FtpTestServer.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ namespace {
 
 using test::FtpFault;
 using test::FtpTestServer;
+using test::WaitUntil;
 using Clock = std::chrono::steady_clock;
 
 class RecordingLog : public LogSink {
@@ -49,16 +51,6 @@ private:
     std::mutex mutex_;
     std::vector<std::string> lines_;
 };
-
-bool WaitFor(const std::function<bool()>& condition) {
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        ::Sleep(5); // a poll's pause, not a wait for the result
-    }
-    return true;
-}
 
 std::string ThreadTag() {
     return "[" + std::to_string(::GetCurrentThreadId()) + "] ";
@@ -101,7 +93,8 @@ protected:
         uploader_.reset();
         // A store abandoned by a test holds the page open until the server goes.
         ftp_.Stop();
-        WaitFor([this] { return ::DeleteFileA(generator_.PagePath().c_str()) || !PageFileExists(); });
+        WaitUntil([this] { return ::DeleteFileA(generator_.PagePath().c_str()) || !PageFileExists(); },
+                  std::chrono::seconds(10));
         ::DeleteFileA(templatePath_.c_str());
         ::RemoveDirectoryA(workDir_.c_str());
     }
@@ -279,10 +272,12 @@ TEST_F(UploadTest, EveryStepThatHangsIsCutOffAtTheStepDeadline) {
             // The abandoned store still holds the page open inside WinINet until the server goes;
             // the next posting's CloseConnection deletes it then.
             ftp_.Stop();
-            EXPECT_TRUE(WaitFor([&] {
-                uploader.CloseConnection();
-                return !PageFileExists();
-            }));
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    uploader.CloseConnection();
+                    return !PageFileExists();
+                },
+                std::chrono::seconds(10)));
         }
         EXPECT_FALSE(PageFileExists());
     }
