@@ -21,8 +21,9 @@
 //     30-second wait for an FTP reply). An abort that meets an FTP connect does not close the
 //     session under it, which can crash Wine's WinINet: the connect's helper closes the handles
 //     once the connect has returned. The helper touches nothing but its own shared state and
-//     never calls the status handler, so the caller and its windows may go away. With a stop event alone and
-//     no time bound, such a thread waits as long as WinINet does: give a time bound too.
+//     never calls the status handler, so the caller and its windows may go away. With a stop
+//     event alone and no time bound, such a thread waits as long as WinINet does: give a time
+//     bound too.
 //   - An aborted session stays aborted: its later steps fail at once with "cancelled". Build a
 //     new session for the next attempt.
 //   - While it waits, the calling thread dispatches messages sent to its windows from other
