@@ -5,6 +5,7 @@
 
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
+#include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -23,28 +24,13 @@ namespace {
 
 using namespace std::chrono_literals;
 using tovra::CTrayIcon;
+using tovra::test::PumpUntil;
 
 constexpr UINT kCallback = 0x800A;
 constexpr UINT kIconId = IDR_TRAY_MENU; // the icon's identifier names its menu
 
 HINSTANCE Instance() {
     return ::GetModuleHandleA(nullptr);
-}
-
-// Handles this thread's messages until the condition holds or two seconds have passed.
-bool PumpUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
 }
 
 // Asks the shell whether it holds the icon: only an icon it holds can be modified.
