@@ -10,11 +10,11 @@
 
 #include "resources/TrayMenuIds.h"
 #include "tests/e2e/TovraProcess.h"
+#include "tests/e2e/TrayAnchor.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 
 #include <psapi.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -99,36 +99,6 @@ double LinuxCpuMilliseconds(const std::string& exePath) {
     return -1;
 }
 
-// An icon of the benchmark's own in the notification area while tovra.exe starts and stops. Wine's
-// explorer hides its tray window when the last icon goes, and on an X server without a window
-// manager (Xvfb) it then waits 2 s for the window to be withdrawn, holding up the next program's
-// Shell_NotifyIcon: without this icon the figure would be Wine's wait, not the program's start.
-class TrayAnchor {
-public:
-    TrayAnchor()
-        : window_(::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr)) {
-        icon_.cbSize = NOTIFYICONDATAA_V2_SIZE;
-        icon_.hWnd = window_.get();
-        icon_.uID = 1;
-        icon_.uFlags = NIF_ICON | NIF_TIP;
-        icon_.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
-        lstrcpynA(icon_.szTip, "program_bench", sizeof icon_.szTip);
-        added_ = window_ && ::Shell_NotifyIconA(NIM_ADD, &icon_);
-    }
-    ~TrayAnchor() {
-        if (added_)
-            ::Shell_NotifyIconA(NIM_DELETE, &icon_);
-    }
-    TrayAnchor(const TrayAnchor&) = delete;
-    TrayAnchor& operator=(const TrayAnchor&) = delete;
-    bool Added() const { return added_; }
-
-private:
-    tovra::UniqueWindow window_;
-    NOTIFYICONDATAA icon_{};
-    bool added_ = false;
-};
-
 bool EndsWithUpload(const std::string& log) {
     const std::string last = "File uploaded successfully!";
     const std::size_t at = log.rfind(last);
@@ -164,7 +134,8 @@ int main(int argc, char** argv) {
     registry.Set("GetWebAddress", "1");
     registry.Set("ForcePost", "1");
 
-    const TrayAnchor anchor;
+    // Without an icon of its own in the tray each start would include Wine's wait (TrayAnchor.h).
+    const TrayAnchor anchor("program_bench");
     if (!anchor.Added())
         std::printf("(no icon of its own in the tray: starts may include Wine's 2 s wait)\n");
     std::vector<double> startMs;

@@ -63,14 +63,15 @@ function(tovra_host_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS host)
 endfunction()
 
-# tovra_win_test(<name> SOURCES src... LIBS lib... [TIMEOUT s] [DISPLAY] [RESOURCES file.rc])
+# tovra_win_test(<name> SOURCES src... LIBS lib... [TIMEOUT s] [DISPLAY] [PROPERTIES prop value...])
 # A GoogleTest program for Windows, run under Wine through the emulator wrapper. DISPLAY marks
-# tests that use windows, focus, menus or the tray: they run one at a time.
+# tests that use windows, focus, menus or the tray: they run one at a time. PROPERTIES are added to
+# every test the program holds.
 function(tovra_win_test name)
     if(NOT TOVRA_WINDOWS)
         return()
     endif()
-    cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 60)
     endif()
@@ -82,6 +83,7 @@ function(tovra_win_test name)
     if(ARG_DISPLAY)
         list(APPEND props RESOURCE_LOCK display)
     endif()
+    list(APPEND props ${ARG_PROPERTIES})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
