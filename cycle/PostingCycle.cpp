@@ -144,12 +144,6 @@ void CPostingCycle::ShowStoredAddress(std::string_view address) {
     CopyBounded(settings_.LastIP, address);
 }
 
-LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
-    if (text != 0)
-        AppendLog(reinterpret_cast<const char*>(text));
-    return 0;
-}
-
 LRESULT CPostingCycle::HandleIntervalTick() {
     CheckAndPost();
     return 0;

@@ -38,7 +38,8 @@
 
 namespace tovra {
 
-inline constexpr UINT WM_LOG_LINE = WM_USER + 140;
+// Sent by the interval timer; it carries only the interval, so a copy of it from any other
+// program costs one check at most.
 inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141;
 
 // What the cycle is built with; tests point the page, the clock and the box elsewhere.
@@ -80,7 +81,6 @@ public:
     // The stored address shown at start-up, without a decision or a log line.
     void ShowStoredAddress(std::string_view address);
 
-    LRESULT HandleLogLine(LPARAM text);
     LRESULT HandleIntervalTick();
 
     // CheckerOwner, on the checker's thread.
