@@ -38,13 +38,6 @@ int DisplayDpi(HWND window) {
 // real interval counts from the moment the thread runs.
 constexpr unsigned kStartupIntervalMinutes = 10;
 
-CRegistryStore NamedStore() {
-    CRegistryStore store;
-    store.SetCompany(kCompanyName);
-    store.SetProduct(kProductName);
-    return store;
-}
-
 } // namespace
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
@@ -189,22 +182,31 @@ void CMainDialog::ToggleMainWindow() {
         Hide();
         return;
     }
-    LoadSettings();
-    Show(SW_SHOW);
-    // Called from the tray, whose menu had the focus: bring the window to the user.
+    ShowMainWindow();
+}
+
+void CMainDialog::ShowMainWindow() {
+    if (!IsVisible()) {
+        LoadSettings();
+        Show(SW_SHOW);
+        localPage_.ScrollLogToEnd();
+    } else if (::IsIconic(Handle())) {
+        Show(SW_RESTORE);
+    }
+    // Asked from the tray, whose menu had the focus, or by a second start that allowed us the
+    // foreground: bring the window to the user.
     ::SetForegroundWindow(Handle());
-    localPage_.ScrollLogToEnd();
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(NamedStore(), settings_) && cycle_)
+    if (LoadSettingsFromRegistry(CRegistryStore(), settings_) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
 }
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
-    SaveSettingsToRegistry(NamedStore(), settings_);
+    SaveSettingsToRegistry(CRegistryStore(), settings_);
 }
 
 void CMainDialog::SelectTab(Tab tab) {
@@ -241,6 +243,9 @@ bool CMainDialog::OnCommand(int id, int code, HWND) {
     case ID_TRAY_SHOW:
         ToggleMainWindow();
         return true;
+    case IDM_SHOW_MAIN_WINDOW:
+        ShowMainWindow();
+        return true;
     case ID_TRAY_POST_NOW:
         if (cycle_ && !stopped_)
             cycle_->CheckAndPost();
@@ -264,7 +269,7 @@ bool CMainDialog::OnNotify(const NMHDR& header, LRESULT& result) {
     return true;
 }
 
-bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
     switch (message) {
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUT_BOX)
@@ -280,10 +285,6 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_);
-        return true;
-    case WM_LOG_LINE:
-        // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.
-        result = cycle_ && !stopped_ ? cycle_->HandleLogLine(lParam) : 0;
         return true;
     case WM_INTERVAL_TICK:
         // A tick sent while Exit waits for the timer must start nothing.
