@@ -291,9 +291,11 @@ std::set<int> IconSizes(int groupId) {
     return sizes;
 }
 
-TEST_F(ResourcesTest, EveryIconOffersSixteenThirtyTwoAndFortyEightPixels) {
+// Small icons are 16 to 32 pixels and large ones 32 to 64 between 100 and 200 percent scaling;
+// a size the icon lacks would be scaled from another and come out blurred.
+TEST_F(ResourcesTest, EveryIconOffersEverySizeTheShellAsksForUpToTwiceTheScale) {
     for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY})
-        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 32, 48})) << "icon group " << group;
+        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 20, 24, 32, 40, 48, 64})) << "icon group " << group;
 }
 
 // The colour pixels of an icon drawn at 16 by 16 on white, as 0x00BBGGRR values.
