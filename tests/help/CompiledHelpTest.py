@@ -1,7 +1,7 @@
 """The compiled help file holds every topic, picture and stylesheet, and its contents and index
 lead only to pages that are in it.
 
-Usage: HelpFileTest.py Tovra.chm HELP_SOURCE_DIR WORK_DIR
+Usage: CompiledHelpTest.py Tovra.chm HELP_SOURCE_DIR WORK_DIR
 """
 
 import pathlib
@@ -31,7 +31,7 @@ def sitemap_targets(path):
     return {target.split("#")[0] for target in re.findall(r'name="Local" value="([^"]+)"', text)}
 
 
-class HelpFileTest(unittest.TestCase):
+class CompiledHelpTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         shutil.rmtree(WORK, ignore_errors=True)
