@@ -95,7 +95,7 @@ DWORD CMyFtpUploader::TransferTimeout(const std::string& pagePath) const {
 }
 
 PageGenerator::Result CMyFtpUploader::GenerateTemplateFile() const {
-    return generator_.Generate(site.templateFile, ipAddress_);
+    return generator_.Generate(site.templateFile, ipAddress_, ipv6Address_);
 }
 
 bool CMyFtpUploader::Upload() {

@@ -42,6 +42,8 @@ public:
     CFtpSite site;
 
     void SetIpAddress(std::string_view address) { ipAddress_ = address; }
+    // Empty when the machine has no global IPv6 address.
+    void SetIpv6Address(std::string_view address) { ipv6Address_ = address; }
 
     // Ends the connection and the session left open by the previous upload, and deletes a page
     // file that a transfer cut off at its deadline held open until now. Always true.
@@ -76,6 +78,7 @@ private:
     LogSink& log_;
     PageGenerator generator_;
     std::string ipAddress_;
+    std::string ipv6Address_;
     DWORD stepTimeoutMs_ = kUploadStepTimeoutMs;
     std::function<void(const char*)> errorBox_;
 

@@ -51,8 +51,8 @@ std::string PageGenerator::PagePath() const {
     return pageDirectory_.empty() ? std::string() : pageDirectory_ + kPageFileName;
 }
 
-PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
-                                              std::string_view ipAddress) const {
+PageGenerator::Result PageGenerator::Generate(std::string_view templatePath, std::string_view ipAddress,
+                                              std::string_view ipv6Address) const {
     Result result;
     auto fail = [&result](Step step, unsigned long errorCode) {
         result.failedStep = step;
@@ -89,7 +89,7 @@ PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
                 break;
             AppendChunkText(text, chunk, count);
         }
-        ExpandTemplate(text, ipAddress, clock_());
+        ExpandTemplate(text, ipAddress, ipv6Address, clock_());
     } catch (const std::bad_alloc&) {
         // A template picked by mistake (a video, a disk image) can be larger than the address space.
         discardPage();

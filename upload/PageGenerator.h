@@ -42,7 +42,8 @@ public:
     // opened nothing is created or changed; when the page cannot be read or written in full (a
     // template too large for memory included) the page file is removed, so no half page is ever
     // left to be sent.
-    Result Generate(std::string_view templatePath, std::string_view ipAddress) const;
+    Result Generate(std::string_view templatePath, std::string_view ipAddress,
+                    std::string_view ipv6Address = {}) const;
 
     // Where the page goes; empty when the temporary directory is unknown (then nothing is generated).
     std::string PagePath() const;
