@@ -70,10 +70,10 @@ private:
     // After a step failed: our own deadline gets a line of its own, a cancel none.
     bool ReportInterruption();
     void ReportConnectFailure(const InternetError& error);
-    DWORD TransferTimeout(const std::string& pagePath) const;
+    DWORD TransferTimeout(const std::wstring& pagePath) const;
     // Deletes the page file, or, while an abandoned transfer still holds it open, remembers it
     // for the next chance (the next CloseConnection).
-    void DeletePage(const std::string& pagePath);
+    void DeletePage(const std::wstring& pagePath);
 
     LogSink& log_;
     PageGenerator generator_;
@@ -85,7 +85,7 @@ private:
     const UniqueKernelHandle cancel_; // manual-reset; the sessions' stop event
     std::unique_ptr<CStatusLogSession> session_;
     std::unique_ptr<FtpConnection> connection_;
-    std::string leftoverPage_; // a page file not yet deleted; empty when none
+    std::wstring leftoverPage_; // a page file not yet deleted; empty when none
 };
 
 } // namespace tovra

@@ -6,6 +6,7 @@
 
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "mainwindow/LogLine.h"
 #include "mainwindow/SiteValidation.h"
 #include "tests/support/EchoProxyServer.h"
@@ -124,7 +125,7 @@ protected:
         if (cycle_)
             cycle_->Stop();
         PostingCycleOptions options;
-        options.pageGenerator = PageGenerator(workDir_, workDir_, &FixedTime);
+        options.pageGenerator = PageGenerator(WidenAnsi(workDir_), WidenAnsi(workDir_), &FixedTime);
         options.uploadStepTimeoutMs = stepTimeoutMs;
         options.clock = &FixedTime;
         options.errorBox = [](const char*) { ADD_FAILURE() << "no message box expected"; };
