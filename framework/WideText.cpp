@@ -39,7 +39,7 @@ std::optional<std::string> NarrowExactly(std::wstring_view text) {
 }
 
 std::string NarrowForDisplay(std::wstring_view text) {
-    return Narrow(text, 0, nullptr);
+    return Narrow(text, WC_NO_BEST_FIT_CHARS, nullptr);
 }
 
 } // namespace tovra

@@ -18,7 +18,8 @@ std::wstring WidenAnsi(std::string_view text);
 // best-fit guesses: "Łódź" must not quietly become "Lodz", another folder).
 std::optional<std::string> NarrowExactly(std::wstring_view text);
 
-// The code-page form for showing to the user: a character it lacks becomes "?".
+// The code-page form for showing to the user: a character it lacks becomes "?", never a look-alike
+// that would name another folder.
 std::string NarrowForDisplay(std::wstring_view text);
 
 } // namespace tovra

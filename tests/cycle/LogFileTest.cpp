@@ -3,44 +3,30 @@
 #include "cycle/LogFile.h"
 
 #include "framework/Win32Handles.h"
+#include "tests/support/WideFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
 namespace tovra {
 namespace {
 
-// A folder of the test's own under the temporary directory, with a name outside code page 1252,
-// removed with everything in it at the end.
+using test::ReadWholeFile;
+
 class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH + 1] = {};
-        ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
-        folder_ = std::wstring(temp) + L"log-\u0141\u00f3d\u017a-\u0416-" +
-                  std::to_wstring(::GetCurrentProcessId());
-        path_ = folder_ + L"\\Tovra\\Tovra.log";
+        folder_ = test::ForeignTempFolder(L"log");
+        path_ = folder_ + L"Tovra\\Tovra.log";
     }
     void TearDown() override {
-        for (const wchar_t* name : {L"\\Tovra\\Tovra.log", L"\\Tovra\\Tovra.1.log"})
+        for (const wchar_t* name : {L"Tovra\\Tovra.log", L"Tovra\\Tovra.1.log"})
             ::DeleteFileW((folder_ + name).c_str());
-        ::RemoveDirectoryW((folder_ + L"\\Tovra").c_str());
+        ::RemoveDirectoryW((folder_ + L"Tovra").c_str());
         ::RemoveDirectoryW(folder_.c_str());
-    }
-
-    static std::string Contents(const std::wstring& path) {
-        UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-        std::string text;
-        char buffer[4096];
-        DWORD read = 0;
-        while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        return text;
     }
 
     std::wstring folder_;
@@ -56,7 +42,7 @@ TEST_F(LogFileTest, RunsAppendToOneFileWhoseFolderIsMadeWhenMissing) {
     LogFile second(path_);
     ASSERT_TRUE(second.Append("second run\r\n"));
     ASSERT_TRUE(second.Append("more\r\n"));
-    EXPECT_EQ(Contents(path_), "first run\r\nsecond run\r\nmore\r\n");
+    EXPECT_EQ(ReadWholeFile(path_), "first run\r\nsecond run\r\nmore\r\n");
 }
 
 TEST_F(LogFileTest, AFullFileIsMovedAsideReplacingTheOlderOne) {
@@ -66,12 +52,12 @@ TEST_F(LogFileTest, AFullFileIsMovedAsideReplacingTheOlderOne) {
     ASSERT_TRUE(log.Append(line)); // 29 bytes
     ASSERT_TRUE(log.Append(line)); // would be 50: a new file
     ASSERT_TRUE(log.Append("newer\r\n"));
-    EXPECT_EQ(Contents(log.RotatedPath()), "oldest\r\n" + line);
-    EXPECT_EQ(Contents(path_), line + "newer\r\n");
+    EXPECT_EQ(ReadWholeFile(log.RotatedPath()), "oldest\r\n" + line);
+    EXPECT_EQ(ReadWholeFile(path_), line + "newer\r\n");
     ASSERT_TRUE(log.Append(line)); // the second rotation replaces the first one's file
-    EXPECT_EQ(Contents(log.RotatedPath()), line + "newer\r\n");
-    EXPECT_EQ(Contents(path_), line);
-    EXPECT_EQ(log.RotatedPath(), folder_ + L"\\Tovra\\Tovra.1.log");
+    EXPECT_EQ(ReadWholeFile(log.RotatedPath()), line + "newer\r\n");
+    EXPECT_EQ(ReadWholeFile(path_), line);
+    EXPECT_EQ(log.RotatedPath(), folder_ + L"Tovra\\Tovra.1.log");
 }
 
 TEST_F(LogFileTest, ALockedFileFailsEachAppendUntilItIsReleased) {
@@ -85,7 +71,7 @@ TEST_F(LogFileTest, ALockedFileFailsEachAppendUntilItIsReleased) {
         EXPECT_EQ(log.LastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
     EXPECT_TRUE(log.Append("after\r\n"));
-    EXPECT_EQ(Contents(path_), "before\r\nafter\r\n");
+    EXPECT_EQ(ReadWholeFile(path_), "before\r\nafter\r\n");
     EXPECT_FALSE(LogFile(L"").Append("x\r\n"));
 }
 

@@ -1,6 +1,7 @@
 #include "framework/File.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/SampleTime.h"
+#include "tests/support/WideFiles.h"
 #include "upload/PageGenerator.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ namespace tovra {
 namespace {
 
 using test::Evening;
+using test::ReadWholeFile;
 
 // Each test gets folders of its own for the page and the "program", so tests that run at the same
 // time never share a Tovra.tmp. Their names hold characters outside code page 1252, as the
@@ -23,10 +25,8 @@ using test::Evening;
 class PageGeneratorTest : public ::testing::Test {
 protected:
     PageGeneratorTest()
-        : root(TemporaryDirectory() + L"TovraPageTest-\u0141\u00f3d\u017a-\u0416-" +
-               std::to_wstring(::GetCurrentProcessId()) + L"\\"),
-          pageFolder(root + L"temp\\"), programFolder(root + L"program\\"),
-          generator(pageFolder, programFolder, [this] {
+        : root(test::ForeignTempFolder(L"page")), pageFolder(root + L"temp\\"),
+          programFolder(root + L"program\\"), generator(pageFolder, programFolder, [this] {
               ++clockReadings;
               return Evening();
           }) {
@@ -56,16 +56,6 @@ protected:
         ASSERT_TRUE(
             ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     }
-    static std::string ReadFile(const std::wstring& path) {
-        File file;
-        std::string text;
-        char chunk[4096];
-        std::uint32_t read = 0;
-        if (file.Open(path, File::Mode::Read))
-            while (file.Read(chunk, sizeof chunk, read) && read > 0)
-                text.append(chunk, read);
-        return text;
-    }
     // Writes the template into the program's folder and returns the setting that names it: its
     // name alone, as the default "Tovra.html" is, since no code-page text can name the folder.
     std::string Template(const std::string& bytes) {
@@ -86,7 +76,7 @@ TEST_F(PageGeneratorTest, WritesTheExpandedPageToTovraTmpReadingTheClockOnce) {
         generator.Generate(Template("IP <ipaddress> at <time> on <date>, <Time>"), "203.0.113.7");
     ASSERT_TRUE(result) << static_cast<int>(result.failedStep) << " " << result.errorCode;
     EXPECT_EQ(result.pagePath, PagePath());
-    EXPECT_EQ(ReadFile(PagePath()),
+    EXPECT_EQ(ReadWholeFile(PagePath()),
               "IP 203.0.113.7 at 09:05:07 PM on Monday, 07 December, 2026, 09:05:07 PM");
     EXPECT_EQ(clockReadings, 1);
 }
@@ -99,26 +89,26 @@ TEST_F(PageGeneratorTest, TemplatesOfAnySizeComeThroughComplete) {
         for (std::size_t i = 0; i < size; ++i)
             bytes += static_cast<char>('a' + i % 26);
         ASSERT_TRUE(generator.Generate(Template(bytes), "x"));
-        EXPECT_EQ(ReadFile(PagePath()), bytes);
+        EXPECT_EQ(ReadWholeFile(PagePath()), bytes);
     }
 }
 
 TEST_F(PageGeneratorTest, PlaceholderAcrossAChunkBoundaryIsReplaced) {
     const std::string bytes = std::string(4090, '.') + "<IPAddress>" + std::string(10, '.');
     ASSERT_TRUE(generator.Generate(Template(bytes), "1.2.3.4"));
-    EXPECT_EQ(ReadFile(PagePath()), std::string(4090, '.') + "1.2.3.4" + std::string(10, '.'));
+    EXPECT_EQ(ReadWholeFile(PagePath()), std::string(4090, '.') + "1.2.3.4" + std::string(10, '.'));
 }
 
 TEST_F(PageGeneratorTest, ZeroByteDropsTheRestOfItsChunkOnly) {
     std::string small(300, 'a');
     small[100] = '\0';
     ASSERT_TRUE(generator.Generate(Template(small), "x"));
-    EXPECT_EQ(ReadFile(PagePath()), std::string(100, 'a'));
+    EXPECT_EQ(ReadWholeFile(PagePath()), std::string(100, 'a'));
 
     std::string large = std::string(4096, 'a') + std::string(4096, 'b');
     large[10] = '\0';
     ASSERT_TRUE(generator.Generate(Template(large), "x"));
-    EXPECT_EQ(ReadFile(PagePath()), std::string(10, 'a') + std::string(4096, 'b'));
+    EXPECT_EQ(ReadWholeFile(PagePath()), std::string(10, 'a') + std::string(4096, 'b'));
 }
 
 TEST_F(PageGeneratorTest, MissingTemplateLeavesAnEarlierPageUntouched) {
@@ -127,7 +117,7 @@ TEST_F(PageGeneratorTest, MissingTemplateLeavesAnEarlierPageUntouched) {
     EXPECT_FALSE(result);
     EXPECT_EQ(result.failedStep, PageGenerator::Step::OpenTemplate);
     EXPECT_EQ(result.errorCode, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(ReadFile(PagePath()), "earlier page");
+    EXPECT_EQ(ReadWholeFile(PagePath()), "earlier page");
 }
 
 TEST_F(PageGeneratorTest, PageHeldOpenElsewhereFailsAndReleasesTheTemplate) {
@@ -142,7 +132,7 @@ TEST_F(PageGeneratorTest, PageHeldOpenElsewhereFailsAndReleasesTheTemplate) {
     EXPECT_TRUE(::DeleteFileW((programFolder + L"page.html").c_str()))
         << "the template must have been closed";
     holder.Close();
-    EXPECT_EQ(ReadFile(PagePath()), "earlier page");
+    EXPECT_EQ(ReadWholeFile(PagePath()), "earlier page");
 }
 
 TEST_F(PageGeneratorTest, TemplateOpenForReadingElsewhereCanStillBeUsed) {
@@ -150,7 +140,7 @@ TEST_F(PageGeneratorTest, TemplateOpenForReadingElsewhereCanStillBeUsed) {
     File reader;
     ASSERT_TRUE(reader.Open(programFolder + L"page.html", File::Mode::Read));
     ASSERT_TRUE(generator.Generate(templatePath, "5.6.7.8"));
-    EXPECT_EQ(ReadFile(PagePath()), "5.6.7.8");
+    EXPECT_EQ(ReadWholeFile(PagePath()), "5.6.7.8");
 }
 
 TEST_F(PageGeneratorTest, RelativeTemplateIsTakenFromTheProgramFolderNotTheCurrentDirectory) {
@@ -162,7 +152,7 @@ TEST_F(PageGeneratorTest, RelativeTemplateIsTakenFromTheProgramFolderNotTheCurre
     const auto result = generator.Generate("Tovra.html", "1.1.1.1");
     ::SetCurrentDirectoryW(previous);
     ASSERT_TRUE(result);
-    EXPECT_EQ(ReadFile(PagePath()), "program's 1.1.1.1");
+    EXPECT_EQ(ReadWholeFile(PagePath()), "program's 1.1.1.1");
 }
 
 TEST_F(PageGeneratorTest, UnknownTemporaryDirectoryGeneratesNothing) {

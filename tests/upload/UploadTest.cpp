@@ -5,6 +5,7 @@
 
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/WaitUntil.h"
+#include "tests/support/WideFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -173,8 +174,7 @@ TEST_F(UploadTest, SecondUploadAfterCloseConnectionReplacesThePage) {
 
 TEST_F(UploadTest, ATemporaryFolderOutsideTheCodePageStillCarriesThePage) {
     // A user named Łucja on an English-language system: the code page cannot spell her folders.
-    const std::wstring temp =
-        TemporaryDirectory() + L"tovra-\u0141ucja-\u0416-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    const std::wstring temp = test::ForeignTempFolder(L"upload");
     ASSERT_TRUE(::CreateDirectoryW(temp.c_str(), nullptr));
     CMyFtpUploader uploader(log_, PageGenerator(temp, WidenAnsi(workDir_), [] { return LocalDateTime{}; }));
     Configure(uploader);
