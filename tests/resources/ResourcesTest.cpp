@@ -135,7 +135,8 @@ TEST_F(ResourcesTest, BannersKeepTheirPlaceInTheDialogs) {
     struct Case {
         int dialogId, bannerId, width, height;
     };
-    for (const Case& c : {Case{IDD_MAIN, IDC_MAIN_BANNER, 16, 187}, Case{IDD_ABOUT, IDC_ABOUT_BANNER, 16, 62}}) {
+    for (const Case& c :
+         {Case{IDD_MAIN, IDC_MAIN_BANNER, 16, 187}, Case{IDD_ABOUT, IDC_ABOUT_BANNER, 16, 62}}) {
         UniqueWindow dialog = Load(c.dialogId);
         ASSERT_TRUE(dialog);
         const HWND banner = ::GetDlgItem(dialog.get(), c.bannerId);
