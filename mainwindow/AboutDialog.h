@@ -7,6 +7,7 @@
 #include "framework/Dialog.h"
 #include "framework/Win32Handles.h"
 #include "mainwindow/BannerPicture.h"
+#include "resources/Version.h"
 
 #include <windows.h>
 
@@ -25,7 +26,7 @@ public:
     // 14 points, as a character height (negative), rounded to the nearest pixel.
     static int TitleFontHeight(int pixelsPerInch) noexcept;
 
-    static constexpr const char* kVersion = "2.0 (build 7)";
+    static constexpr const char* kVersion = TOVRA_VERSION_DISPLAY;
 
     // Whether the user has a high-contrast theme on, asked afresh at each call so that a theme
     // switched while the box is open is followed at its next paint.
