@@ -26,6 +26,7 @@ using UniqueFindHandle = UniqueHandle<InvalidIsEmpty<::FindClose>>;
 using UniqueRegKey = UniqueHandle<NullIsEmpty<HKEY, ::RegCloseKey>>;
 using UniqueFont = UniqueHandle<NullIsEmpty<HFONT, ::DeleteObject>>;
 using UniqueBrush = UniqueHandle<NullIsEmpty<HBRUSH, ::DeleteObject>>;
+using UniqueBitmap = UniqueHandle<NullIsEmpty<HBITMAP, ::DeleteObject>>;
 using UniqueModule = UniqueHandle<NullIsEmpty<HMODULE, ::FreeLibrary>>;
 using UniqueMenu = UniqueHandle<NullIsEmpty<HMENU, ::DestroyMenu>>;
 // Only for icons made with CreateIcon*/CopyIcon or loaded without LR_SHARED; shared icons are
