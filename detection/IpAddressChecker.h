@@ -5,8 +5,8 @@
 //
 // Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock) and the stop
-// event; the site list is read-only after construction.
+// only state they share is the request slot (CheckRequests, under its own lock), the site list
+// (under sitesMutex_; each check asks a copy taken as it starts) and the stop event.
 // Every blocking step of a web lookup is bounded by the lookup's deadline and by the stop event
 // (InternetSession): the checker walks away from a step that hangs, so Stop(timeout) ends it
 // within milliseconds whatever the sites do, and a step left behind in WinINet touches nothing of
@@ -18,6 +18,7 @@
 #include "framework/WorkerThread.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ public:
     // still cost under a minute, well inside the interval between timed checks.
     static constexpr DWORD kLookupDeadlineMs = 10000;
 
+    // Logged by a web check that has no site to ask (the user removed them all).
+    static constexpr char kNoSitesLine[] =
+        "There is no IP echo site to ask: the list on the Advanced tab is empty.";
+
     // Create with std::make_shared (WorkerThread's rule). The first check runs as soon as the
     // thread starts if one was requested before Start().
     explicit CIpAddressChecker(std::shared_ptr<CheckerOwner> owner,
@@ -41,7 +46,10 @@ public:
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
 
-    const std::vector<IpSite>& Sites() const { return sites_; }
+    // The sites a web check asks, in order. A new list counts from the next check on; one that is
+    // running asks the list it started with.
+    void SetSites(std::vector<IpSite> sites);
+    std::vector<IpSite> Sites() const;
 
     // The local lookup: the first interface address other than 0.0.0.0 and 127.0.0.1 as
     // dotted-decimal text, or empty. Logs nothing.
@@ -51,7 +59,6 @@ protected:
     void Run() override;
 
 private:
-    void FillSiteList();
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
 
@@ -65,7 +72,8 @@ private:
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
-    const std::vector<IpSite> sites_;
+    mutable std::mutex sitesMutex_;
+    std::vector<IpSite> sites_;
     const DWORD lookupDeadlineMs_;
     CheckRequests requests_;
 };
