@@ -1,4 +1,4 @@
-#include "mainwindow/SettingsRegistry.h"
+#include "settings/SettingsRegistry.h"
 
 #include "detection/SiteUrl.h"
 #include "framework/FixedText.h"
