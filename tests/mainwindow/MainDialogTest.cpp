@@ -5,6 +5,7 @@
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "mainwindow/MainDialog.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/LocalPageIds.h"
@@ -80,7 +81,7 @@ protected:
     void TearDown() override {
         window.reset();
         ::DeleteFileA((folder + "page.html").c_str());
-        ::DeleteFileA((folder + PageGenerator::kPageFileName).c_str());
+        ::DeleteFileW((WidenAnsi(folder) + PageGenerator::kPageFileName).c_str());
         ::RemoveDirectoryA(folder.c_str());
     }
 
@@ -111,7 +112,7 @@ protected:
     void Start() {
         MainDialogOptions options;
         options.lookupDeadlineMs = 5000;
-        options.cycle.pageGenerator = PageGenerator(folder, folder, &CurrentLocalTime);
+        options.cycle.pageGenerator = PageGenerator(WidenAnsi(folder), WidenAnsi(folder), &CurrentLocalTime);
         options.cycle.uploadStepTimeoutMs = 5000;
         options.cycle.errorBox = [](const char*) {};
         window =
