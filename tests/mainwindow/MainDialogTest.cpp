@@ -159,6 +159,8 @@ protected:
 };
 
 TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointingHere) {
+    // A site is stored: a first run would open the window instead.
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     EXPECT_FALSE(window->IsVisible());
     EXPECT_EQ(tray.GetCommandWindow(), window->Handle());
@@ -291,6 +293,7 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
 }
 
 TEST_F(MainDialogTest, ChoosingATabShowsItsPageAlone) {
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     Command(ID_TRAY_SHOW);
     const HWND pages[] = {window->LocalPage(), window->SitePage(), window->AdvancedPage()};
@@ -353,6 +356,7 @@ TEST_F(MainDialogTest, APostSwitchesToDetailsWhileAnUnchangedCheckLeavesTheTab) 
 }
 
 TEST_F(MainDialogTest, ExitWhileALookupHangsEndsAtOnceAndPostsQuit) {
+    Store("SiteAddress", "ftp.example.net");
     Store("GetWebAddress", "1");
     for (const IpSite& site : DefaultIpSites())
         echo.Hang(site.host);
