@@ -12,25 +12,6 @@ constexpr UINT kDefaultPosition = 0;
 
 } // namespace
 
-// lock_ with a note of the thread that holds it, so that the window procedure can tell when it
-// has been re-entered from inside a locked call.
-class CTrayIcon::Guard {
-public:
-    explicit Guard(const CTrayIcon& tray) : tray_(tray) {
-        tray_.lock_.lock();
-        tray_.lockOwner_ = ::GetCurrentThreadId();
-    }
-    ~Guard() {
-        tray_.lockOwner_ = 0;
-        tray_.lock_.unlock();
-    }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    const CTrayIcon& tray_;
-};
-
 CTrayIcon::CTrayIcon() : taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {
     const DWORD version = ::GetVersion();
     const BYTE major = LOBYTE(LOWORD(version));
@@ -48,11 +29,9 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
                        HICON icon, UINT id, bool hidden, const TrayBalloon& balloon) {
     if (!shellAvailable_ || HiddenWindow() != nullptr)
         return false;
-    // Outside the lock: creation runs this object's window procedure.
     if (!MessageWindow::Create(instance, "TrayIconClass"))
         return false;
 
-    Guard guard(*this);
     instance_ = instance;
     iconData_ = {};
     // The 488-byte form that every shell since Windows 2000 reads; the shell ignores what it
@@ -63,7 +42,6 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
     iconData_.hIcon = icon;
     iconData_.uFlags = kBaseFlags;
     iconData_.uCallbackMessage = callbackMessage;
-    callbackMessage_ = callbackMessage;
     CopyBounded(iconData_.szTip, tip != nullptr ? tip : "");
 
     const bool showBalloon = stateSupport_ && balloon.text != nullptr;
@@ -100,17 +78,11 @@ bool CTrayIcon::Create(HINSTANCE instance, HWND commandWindow, UINT callbackMess
 }
 
 bool CTrayIcon::SetCommandWindow(HWND window) {
-    Guard guard(*this);
     commandWindow_ = window;
     return true;
 }
 
 HWND CTrayIcon::GetCommandWindow() const {
-    Guard guard(*this);
-    return CommandWindowLocked();
-}
-
-HWND CTrayIcon::CommandWindowLocked() const {
     return commandWindow_ != nullptr ? commandWindow_ : iconData_.hWnd;
 }
 
@@ -123,16 +95,10 @@ HICON CTrayIcon::LoadPicture(HINSTANCE instance, UINT iconId) {
 }
 
 bool CTrayIcon::SetIconById(UINT iconId) {
-    Guard guard(*this);
-    return SetIconLocked(LoadPicture(instance_, iconId));
+    return SetIcon(LoadPicture(instance_, iconId));
 }
 
 bool CTrayIcon::SetIcon(HICON icon) {
-    Guard guard(*this);
-    return SetIconLocked(icon);
-}
-
-bool CTrayIcon::SetIconLocked(HICON icon) {
     if (!shellAvailable_)
         return false;
     iconData_.uFlags = NIF_ICON;
@@ -143,13 +109,8 @@ bool CTrayIcon::SetIconLocked(HICON icon) {
 }
 
 bool CTrayIcon::AddIcon() {
-    Guard guard(*this);
-    return AddIconLocked();
-}
-
-bool CTrayIcon::AddIconLocked() {
     if (!removed_)
-        DeleteIconLocked();
+        DeleteIcon();
     if (shellAvailable_) {
         iconData_.uFlags = kBaseFlags;
         if (::Shell_NotifyIconA(NIM_ADD, &iconData_)) {
@@ -163,11 +124,6 @@ bool CTrayIcon::AddIconLocked() {
 }
 
 bool CTrayIcon::DeleteIcon() {
-    Guard guard(*this);
-    return DeleteIconLocked();
-}
-
-bool CTrayIcon::DeleteIconLocked() {
     addFailed_ = false;
     if (!shellAvailable_ || removed_)
         return true;
@@ -180,13 +136,8 @@ bool CTrayIcon::DeleteIconLocked() {
 }
 
 bool CTrayIcon::ShowIcon() {
-    Guard guard(*this);
-    return ShowIconLocked();
-}
-
-bool CTrayIcon::ShowIconLocked() {
     if (removed_)
-        return AddIconLocked();
+        return AddIcon();
     if (!hidden_)
         return true;
     if (stateSupport_) {
@@ -195,13 +146,12 @@ bool CTrayIcon::ShowIconLocked() {
         iconData_.dwStateMask = NIS_HIDDEN;
         hidden_ = ::Shell_NotifyIconA(NIM_MODIFY, &iconData_) == FALSE;
     } else {
-        hidden_ = !AddIconLocked();
+        hidden_ = !AddIcon();
     }
     return !hidden_;
 }
 
 void CTrayIcon::Restore() {
-    Guard guard(*this);
     if (!shellAvailable_ || hidden_)
         return;
     if (removed_ && !addFailed_)
@@ -218,84 +168,40 @@ void CTrayIcon::Restore() {
     addFailed_ = !present;
 }
 
-UINT CTrayIcon::GetCallbackMessage() const {
-    Guard guard(*this);
-    return iconData_.uCallbackMessage;
-}
-
 std::string CTrayIcon::Tip() const {
-    Guard guard(*this);
     return std::string(FieldText(iconData_.szTip));
 }
 
-bool CTrayIcon::IsHidden() const {
-    Guard guard(*this);
-    return hidden_;
-}
-
-bool CTrayIcon::IsRemoved() const {
-    Guard guard(*this);
-    return removed_;
-}
-
-bool CTrayIcon::AddFailed() const {
-    Guard guard(*this);
-    return addFailed_;
-}
-
 LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const UINT callback = callbackMessage_;
-    const bool ours = message == taskbarCreated_ || (callback != 0 && message == callback);
-    if (!ours)
-        return MessageWindow::HandleMessage(message, wParam, lParam);
-    if (lockOwner_ == ::GetCurrentThreadId()) {
-        // While this thread waits in Shell_NotifyIcon, the shell's notifications (the mouse
-        // passing over the icon) are delivered to it, inside the locked call. Taking the lock
-        // here would deadlock; handle the message once that call is over.
-        ::PostMessageA(Handle(), message, wParam, lParam);
-        return 0;
-    }
     if (message == taskbarCreated_) {
         Restore();
         return 0;
     }
-    return OnTrayNotification(wParam, lParam);
+    if (message != 0 && message == iconData_.uCallbackMessage)
+        return OnTrayNotification(wParam, lParam);
+    return MessageWindow::HandleMessage(message, wParam, lParam);
 }
 
 LRESULT CTrayIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
-    HWND commandWindow;
-    {
-        Guard guard(*this);
-        if (wParam != iconData_.uID)
-            return 0;
-        commandWindow = CommandWindowLocked();
-    }
-    if (commandWindow == nullptr)
+    if (wParam != iconData_.uID || GetCommandWindow() == nullptr)
         return 0;
     switch (LOWORD(lParam)) {
     case WM_RBUTTONUP:
-        return OpenMenu(commandWindow) ? 1 : 0;
+        return OpenMenu() ? 1 : 0;
     case WM_LBUTTONDBLCLK:
-        return RunDefaultCommand(commandWindow) ? 1 : 0;
+        return RunDefaultCommand() ? 1 : 0;
     default:
         return 1; // single clicks and moves do nothing
     }
 }
 
 HMENU CTrayIcon::LoadTrayMenu(HMENU& popup) const {
-    HINSTANCE instance;
-    UINT id;
-    {
-        Guard guard(*this);
-        instance = instance_;
-        id = iconData_.uID;
-    }
-    const HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(LOWORD(id)));
+    const HMENU menu = ::LoadMenuA(instance_, MAKEINTRESOURCEA(LOWORD(iconData_.uID)));
     popup = menu != nullptr ? ::GetSubMenu(menu, 0) : nullptr;
     return menu;
 }
 
-bool CTrayIcon::OpenMenu(HWND commandWindow) {
+bool CTrayIcon::OpenMenu() {
     HMENU popup;
     UniqueMenu menu(LoadTrayMenu(popup));
     if (popup == nullptr)
@@ -305,17 +211,21 @@ bool CTrayIcon::OpenMenu(HWND commandWindow) {
     ::GetCursorPos(&cursor);
     // The menu's owner must be the foreground window, or the menu will not close when the user
     // clicks elsewhere.
-    ::SetForegroundWindow(commandWindow);
-    // The owner receives the chosen command as WM_COMMAND on its own (this) thread.
-    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0,
-                     commandWindow, nullptr);
-    // Makes the owner's thread pass through its message loop once more; without it the next
-    // click on the icon may open the menu only to close it at once.
-    ::PostMessageA(commandWindow, WM_NULL, 0, 0);
+    ::SetForegroundWindow(Handle());
+    const UINT command = static_cast<UINT>(
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, cursor.x,
+                         cursor.y, 0, Handle(), nullptr));
+    // Makes this thread pass through its message loop once more; without it the next click on
+    // the icon may open the menu only to close it at once.
+    ::PostMessageA(Handle(), WM_NULL, 0, 0);
+    // Posted, as a menu posts its choice to its owner: the command may end the program, and must
+    // not do so inside this window's handler.
+    if (command != 0)
+        ::PostMessageA(GetCommandWindow(), WM_COMMAND, MAKEWPARAM(command, 0), 0);
     return true;
 }
 
-bool CTrayIcon::RunDefaultCommand(HWND commandWindow) {
+bool CTrayIcon::RunDefaultCommand() {
     HMENU popup;
     UniqueMenu menu(LoadTrayMenu(popup));
     if (popup == nullptr)
@@ -323,6 +233,7 @@ bool CTrayIcon::RunDefaultCommand(HWND commandWindow) {
     const UINT command = ::GetMenuItemID(popup, kDefaultPosition);
     // The command usually shows the main window; the shell has given this process the right to
     // take the foreground for the click, so use it for that window.
+    const HWND commandWindow = GetCommandWindow();
     ::SetForegroundWindow(commandWindow);
     ::SendMessageA(commandWindow, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     return true;

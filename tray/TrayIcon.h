@@ -2,22 +2,21 @@
 // The program's icon in the notification area, with the hidden window that receives its mouse
 // notifications and the shell's "TaskbarCreated" broadcast. A right click opens the tray menu,
 // a double click runs the menu's default command; both deliver WM_COMMAND to the command window
-// (the main window, once it has named itself) on the UI thread.
+// (the main window, once it has named itself).
 //
-// Threads: created, driven by its window and destroyed on the UI thread. SetIconById and SetIcon
-// are also called by the checker thread to show and clear the busy picture. Every member that
-// reads or writes the icon data or the state flags holds lock_ for the whole Shell_NotifyIcon
-// exchange, so the two threads' calls never interleave. The lock is never held while the menu is
-// open or a command is being delivered: a check never waits for the user. The shell's messages
-// that reach the UI thread while it waits inside a locked call are handled after that call.
+// Threads: everything, from creation to destruction, runs on the window thread that owns the
+// hidden window; other threads reach the icon through the main window (the checker's busy picture
+// comes by a call run on that thread). There is no lock.
+//
+// The menu belongs to the hidden window, not to the command window: the menu's owner must be made
+// the foreground window, and a hidden dialog left in the foreground would take the keys typed
+// after the menu closes.
 
 #include "framework/MessageWindow.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
 
 namespace tovra {
@@ -49,10 +48,10 @@ public:
     bool SetCommandWindow(HWND window);
     HWND GetCommandWindow() const;
 
-    // Shows the icon resource with that number. Any thread.
+    // Shows the icon resource with that number.
     bool SetIconById(UINT iconId);
-    // Shows the icon; a hidden icon remembers it for when it is added again. Any thread. The icon
-    // must outlive its use here: pass shared icons (LoadPicture gives one).
+    // Shows the icon; a hidden icon remembers it for when it is added again. The icon must
+    // outlive its use here: pass shared icons (LoadPicture gives one).
     bool SetIcon(HICON icon);
 
     // Adds the icon (deleting it first if present); true when it is present afterwards.
@@ -65,13 +64,13 @@ public:
     // current picture and tip, unless it was deliberately hidden or deleted.
     void Restore();
 
-    UINT GetCallbackMessage() const;
+    UINT GetCallbackMessage() const noexcept { return iconData_.uCallbackMessage; }
     std::string Tip() const;
     HWND HiddenWindow() const noexcept { return Handle(); }
 
-    bool IsHidden() const;
-    bool IsRemoved() const;
-    bool AddFailed() const;
+    bool IsHidden() const noexcept { return hidden_; }
+    bool IsRemoved() const noexcept { return removed_; }
+    bool AddFailed() const noexcept { return addFailed_; }
 
     // The icon resource with that number at the notification area's size (the small icon size),
     // as a shared icon that is never destroyed. Null when there is none.
@@ -80,23 +79,12 @@ public:
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
-    bool OpenMenu(HWND commandWindow);
-    bool RunDefaultCommand(HWND commandWindow);
+    bool OpenMenu();
+    bool RunDefaultCommand();
     // Loads the menu resource named by the icon's identifier (null when missing) and gives its
     // first pop-up in popup (null when the menu or the pop-up is missing).
     HMENU LoadTrayMenu(HMENU& popup) const;
 
-    // The unlocked halves of the public operations, for use with lock_ held.
-    bool SetIconLocked(HICON icon);
-    bool AddIconLocked();
-    bool DeleteIconLocked();
-    bool ShowIconLocked();
-    HWND CommandWindowLocked() const;
-
-    class Guard;
-    mutable std::mutex lock_;
-    mutable std::atomic<DWORD> lockOwner_{0}; // the thread that holds lock_, 0 when free
-    std::atomic<UINT> callbackMessage_{0};    // set once by Create; read unlocked by the window
     NOTIFYICONDATAA iconData_{};
     HINSTANCE instance_ = nullptr;
     HWND commandWindow_ = nullptr;

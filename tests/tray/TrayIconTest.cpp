@@ -10,13 +10,12 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -149,24 +148,13 @@ void ClickAt(POINT where, std::initializer_list<DWORD> buttons) {
 constexpr COLORREF kNormalBlue = RGB(0x2F, 0x80, 0xE8);
 constexpr COLORREF kBusyAmber = RGB(0xF5, 0xA1, 0x1C);
 
-// Stands in for the main window: records the commands it receives and what the tray menu
-// showed, and answers the open menu the way a user would.
+// Stands in for the main window: records the commands it receives.
 class CommandWindow : public tovra::MessageWindow {
 public:
-    struct MenuItem {
-        UINT command; // 0 for a separator
-        std::string text;
-        bool isDefault;
-    };
-
     CommandWindow() { EXPECT_TRUE(Create(Instance(), "TovraTestCommandWindow")); }
     ~CommandWindow() override { Destroy(); }
 
     std::vector<UINT> commands;
-    std::vector<MenuItem> menuShown;
-    int menusOpened = 0;
-    // Typed into the menu once it is idle: the mnemonic of the item to choose, or 0 for Escape.
-    char answer = 'x';
     // Handles every message already posted to this window: a command that was going to arrive
     // has then arrived.
     bool Drain() {
@@ -174,11 +162,6 @@ public:
         ::PostMessageA(Handle(), kSentinel, 0, 0);
         return PumpUntil([this] { return sentinelSeen_; });
     }
-
-    // The menu did not close on the answer and was ended by force.
-    bool menuStuck = false;
-    // Runs while the menu is open and waiting for the user.
-    std::function<void()> whileMenuOpen;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -189,40 +172,90 @@ protected:
         case kSentinel:
             sentinelSeen_ = true;
             return 0;
-        case WM_INITMENUPOPUP:
-            ++menusOpened;
-            menuShown = Describe(reinterpret_cast<HMENU>(wParam));
-            // A menu that ignores its answer would hang the test; end it instead.
-            ::SetTimer(Handle(), kStuckMenuTimer, 3000, nullptr);
-            return 0;
-        case WM_TIMER:
-            if (wParam == kStuckMenuTimer) {
-                ::KillTimer(Handle(), kStuckMenuTimer);
-                menuStuck = true;
-                ::EndMenu();
-            }
-            return 0;
-        case WM_EXITMENULOOP:
-            ::KillTimer(Handle(), kStuckMenuTimer);
-            return 0;
-        case WM_ENTERIDLE:
-            if (wParam == MSGF_MENU && !answered_) {
-                answered_ = true;
-                if (whileMenuOpen)
-                    whileMenuOpen();
-                const HWND menu = reinterpret_cast<HWND>(lParam);
-                if (answer != 0)
-                    ::PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(answer), 0);
-                else
-                    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-            }
-            return 0;
         default:
             return MessageWindow::HandleMessage(message, wParam, lParam);
         }
     }
 
 private:
+    static constexpr UINT kSentinel = WM_APP + 1;
+    bool sentinelSeen_ = false;
+};
+
+// The user in front of the tray menu: watches the menu's owner (the tray's hidden window) for the
+// menu, records what it showed, and answers it once it is idle.
+class MenuUser {
+public:
+    struct MenuItem {
+        UINT command; // 0 for a separator
+        std::string text;
+        bool isDefault;
+    };
+
+    explicit MenuUser(HWND owner) : owner_(owner) {
+        ::SetWindowSubclass(owner_, &Watch, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~MenuUser() { ::RemoveWindowSubclass(owner_, &Watch, 0); }
+    MenuUser(const MenuUser&) = delete;
+    MenuUser& operator=(const MenuUser&) = delete;
+
+    // Typed into the menu once it is idle: the mnemonic of the item to choose, or 0 for Escape.
+    char answer = 'x';
+    // Runs while the menu is open and waiting for the user.
+    std::function<void()> whileMenuOpen;
+
+    std::vector<MenuItem> menuShown;
+    int menusOpened = 0;
+    RECT menuRect{}; // where the menu was on screen
+    // The menu did not close on the answer and was ended by force.
+    bool menuStuck = false;
+
+private:
+    static LRESULT CALLBACK Watch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR self) {
+        reinterpret_cast<MenuUser*>(self)->Observe(message, wParam, lParam);
+        if (message == WM_TIMER && wParam == kStuckMenuTimer)
+            return 0;
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    void Observe(UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_INITMENUPOPUP:
+            ++menusOpened;
+            answered_ = false;
+            menuShown = Describe(reinterpret_cast<HMENU>(wParam));
+            // A menu that ignores its answer would hang the test; end it instead.
+            ::SetTimer(owner_, kStuckMenuTimer, 3000, nullptr);
+            break;
+        case WM_TIMER:
+            if (wParam == kStuckMenuTimer) {
+                ::KillTimer(owner_, kStuckMenuTimer);
+                menuStuck = true;
+                ::EndMenu();
+            }
+            break;
+        case WM_EXITMENULOOP:
+            ::KillTimer(owner_, kStuckMenuTimer);
+            break;
+        case WM_ENTERIDLE:
+            if (wParam == MSGF_MENU && !answered_) {
+                answered_ = true;
+                const HWND menu = reinterpret_cast<HWND>(lParam);
+                ::GetWindowRect(menu, &menuRect);
+                if (whileMenuOpen)
+                    whileMenuOpen();
+                if (answer != 0)
+                    ::PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(answer), 0);
+                else
+                    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
     static std::vector<MenuItem> Describe(HMENU menu) {
         std::vector<MenuItem> items;
         for (int position = 0; position < ::GetMenuItemCount(menu); ++position) {
@@ -239,10 +272,9 @@ private:
         return items;
     }
 
-    static constexpr UINT_PTR kStuckMenuTimer = 1;
-    static constexpr UINT kSentinel = WM_APP + 1;
+    static constexpr UINT_PTR kStuckMenuTimer = 0x7E57;
+    const HWND owner_;
     bool answered_ = false;
-    bool sentinelSeen_ = false;
 };
 
 class TrayIconTest : public ::testing::Test {
@@ -287,23 +319,24 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuWithShowInBoldAndDeliversTheChoice) {
     CreateIcon();
     CommandWindow main;
     ASSERT_TRUE(tray_.SetCommandWindow(main.Handle()));
-    main.answer = 'x';
+    MenuUser user(Owner());
+    user.answer = 'x';
 
     EXPECT_EQ(Notify(WM_RBUTTONUP), 1);
 
-    ASSERT_EQ(main.menusOpened, 1);
-    EXPECT_FALSE(main.menuStuck);
+    ASSERT_EQ(user.menusOpened, 1);
+    EXPECT_FALSE(user.menuStuck);
     const std::vector<std::pair<UINT, std::string>> expected{
         {ID_TRAY_SHOW, "Show &Tovra"}, {ID_TRAY_POST_NOW, "&Post IP now"}, {0, ""},
         {ID_TRAY_HELP, "&Help"},       {ID_TRAY_ABOUT, "&About"},          {0, ""},
         {ID_TRAY_EXIT, "E&xit"}};
-    ASSERT_EQ(main.menuShown.size(), expected.size());
+    ASSERT_EQ(user.menuShown.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(main.menuShown[i].command, expected[i].first) << "position " << i;
-        EXPECT_EQ(main.menuShown[i].text, expected[i].second) << "position " << i;
-        EXPECT_EQ(main.menuShown[i].isDefault, i == 0) << "position " << i;
+        EXPECT_EQ(user.menuShown[i].command, expected[i].first) << "position " << i;
+        EXPECT_EQ(user.menuShown[i].text, expected[i].second) << "position " << i;
+        EXPECT_EQ(user.menuShown[i].isDefault, i == 0) << "position " << i;
     }
-    // The menu posts the chosen command to its owner, the main window.
+    // The chosen command reaches the main window, though the menu belongs to the tray's window.
     EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
     EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_EXIT});
 }
@@ -313,15 +346,16 @@ TEST_F(TrayIconTest, RightClickOnTheIconOnScreenOpensTheMenu) {
     CreateIcon();
     CommandWindow main;
     tray_.SetCommandWindow(main.Handle());
-    main.answer = 'p';
+    MenuUser user(Owner());
+    user.answer = 'p';
     POINT icon{};
     ASSERT_TRUE(PumpUntil([&] { return FindOnTray(kNormalBlue, icon); }));
 
     ClickAt(icon, {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
 
     EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
-    EXPECT_EQ(main.menusOpened, 1);
-    EXPECT_FALSE(main.menuStuck);
+    EXPECT_EQ(user.menusOpened, 1);
+    EXPECT_FALSE(user.menuStuck);
     EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_POST_NOW});
 }
 
@@ -329,13 +363,14 @@ TEST_F(TrayIconTest, DoubleClickOnTheIconOnScreenRunsTheDefaultCommand) {
     CreateIcon();
     CommandWindow main;
     tray_.SetCommandWindow(main.Handle());
+    MenuUser user(Owner());
     POINT icon{};
     ASSERT_TRUE(PumpUntil([&] { return FindOnTray(kNormalBlue, icon); }));
 
     ClickAt(icon, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
 
     EXPECT_TRUE(PumpUntil([&] { return !main.commands.empty(); }));
-    EXPECT_EQ(main.menusOpened, 0);
+    EXPECT_EQ(user.menusOpened, 0);
     EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
 }
 
@@ -359,24 +394,27 @@ TEST_F(TrayIconTest, PictureChangesWithTheMouseOverTheIconNeitherHangNorLoseClic
     EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
 }
 
-TEST_F(TrayIconTest, CheckerCanSwitchThePictureWhileTheMenuIsOpen) {
+// The checker's busy picture arrives on the window thread, also while the menu's loop runs there.
+// The menu must close as usual, and leave neither the foreground nor the keyboard to the main
+// window, which is hidden: a hidden dialog in the foreground would take the keys typed next.
+TEST_F(TrayIconTest, MenuClosedWithoutAChoiceLeavesTheHiddenMainWindowInTheBackground) {
     CreateIcon();
     CommandWindow main;
     tray_.SetCommandWindow(main.Handle());
-    std::atomic<bool> switched{false};
-    main.answer = 0; // Escape: close without a choice
-    main.whileMenuOpen = [&] {
-        std::thread checker([&] { switched = tray_.SetIconById(IDI_TRAY_BUSY); });
-        checker.join();
-    };
+    MenuUser user(Owner());
+    bool switched = false;
+    user.answer = 0; // Escape: close without a choice
+    user.whileMenuOpen = [&] { switched = tray_.SetIconById(IDI_TRAY_BUSY); };
 
     Notify(WM_RBUTTONUP);
 
-    EXPECT_EQ(main.menusOpened, 1);
-    EXPECT_FALSE(main.menuStuck);
+    EXPECT_EQ(user.menusOpened, 1);
+    EXPECT_FALSE(user.menuStuck);
     EXPECT_TRUE(switched);
     ASSERT_TRUE(main.Drain());
     EXPECT_TRUE(main.commands.empty());
+    EXPECT_NE(::GetForegroundWindow(), main.Handle());
+    EXPECT_NE(::GetFocus(), main.Handle());
 }
 
 TEST_F(TrayIconTest, DoubleClickDeliversTheDefaultCommandBeforeItReturns) {
@@ -393,6 +431,7 @@ TEST_F(TrayIconTest, SingleClicksMovesAndOtherIconsDoNothing) {
     CreateIcon();
     CommandWindow main;
     tray_.SetCommandWindow(main.Handle());
+    MenuUser user(Owner());
 
     for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE})
         EXPECT_EQ(Notify(mouse), 1) << mouse;
@@ -400,7 +439,7 @@ TEST_F(TrayIconTest, SingleClicksMovesAndOtherIconsDoNothing) {
     EXPECT_EQ(Notify(WM_LBUTTONDBLCLK, kIconId + 1), 0);
 
     ASSERT_TRUE(main.Drain());
-    EXPECT_EQ(main.menusOpened, 0);
+    EXPECT_EQ(user.menusOpened, 0);
     EXPECT_TRUE(main.commands.empty());
 }
 
