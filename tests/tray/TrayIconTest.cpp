@@ -30,9 +30,9 @@ HINSTANCE Instance() {
     return ::GetModuleHandleA(nullptr);
 }
 
-// Handles this thread's messages until the condition holds or two seconds have passed.
-bool PumpUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
+// Handles this thread's messages until the condition holds or the time has passed.
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 2s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -280,15 +280,19 @@ private:
 class TrayIconTest : public ::testing::Test {
 protected:
     void CreateIcon(const char* tip = "Tovra") {
-        ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, tip,
-                                 CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+        ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, tip, IDI_TRAY_NORMAL, kIconId, false));
     }
     // The icon's owner in the shell: the hidden window, as no command window was given.
     HWND Owner() const { return tray_.HiddenWindow(); }
 
-    LRESULT Notify(LPARAM mouseMessage, WPARAM id = kIconId) {
-        return ::SendMessageA(tray_.HiddenWindow(), kCallback, id, mouseMessage);
+    // A notification from the shell about the icon at that place on screen, in the form the icon
+    // asked for.
+    LRESULT Notify(UINT event, UINT id = kIconId, POINT at = kIconPlace) {
+        if (tray_.KeyboardAware())
+            return ::SendMessageA(Owner(), kCallback, MAKEWPARAM(at.x, at.y), MAKELPARAM(event, id));
+        return ::SendMessageA(Owner(), kCallback, id, event);
     }
+    static constexpr POINT kIconPlace{300, 200};
 
     CTrayIcon tray_;
 };
@@ -297,8 +301,7 @@ TEST_F(TrayIconTest, CreateAddsTheIconAndDestructionRemovesIt) {
     HWND owner;
     {
         CTrayIcon tray;
-        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra",
-                                CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, false));
         owner = tray.HiddenWindow();
         EXPECT_TRUE(IconPresent(owner, kIconId));
         EXPECT_FALSE(tray.IsHidden());
@@ -322,7 +325,11 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuWithShowInBoldAndDeliversTheChoice) {
     MenuUser user(Owner());
     user.answer = 'x';
 
+    // What the shell sends for a right click: the menu opens once.
     EXPECT_EQ(Notify(WM_RBUTTONUP), 1);
+    if (tray_.KeyboardAware()) {
+        EXPECT_EQ(Notify(WM_CONTEXTMENU), 1);
+    }
 
     ASSERT_EQ(user.menusOpened, 1);
     EXPECT_FALSE(user.menuStuck);
@@ -406,7 +413,7 @@ TEST_F(TrayIconTest, MenuClosedWithoutAChoiceLeavesTheHiddenMainWindowInTheBackg
     user.answer = 0; // Escape: close without a choice
     user.whileMenuOpen = [&] { switched = tray_.SetIconById(IDI_TRAY_BUSY); };
 
-    Notify(WM_RBUTTONUP);
+    Notify(tray_.KeyboardAware() ? WM_CONTEXTMENU : WM_RBUTTONUP);
 
     EXPECT_EQ(user.menusOpened, 1);
     EXPECT_FALSE(user.menuStuck);
@@ -433,9 +440,11 @@ TEST_F(TrayIconTest, SingleClicksMovesAndOtherIconsDoNothing) {
     tray_.SetCommandWindow(main.Handle());
     MenuUser user(Owner());
 
-    for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE})
+    // A single click, as the shell reports it: the selection it ends with is the mouse's.
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_RBUTTONDOWN, WM_MOUSEMOVE})
         EXPECT_EQ(Notify(mouse), 1) << mouse;
-    EXPECT_EQ(Notify(WM_RBUTTONUP, kIconId + 1), 0);
+    EXPECT_EQ(Notify(WM_CONTEXTMENU, kIconId + 1), 0);
+    EXPECT_EQ(Notify(NIN_KEYSELECT, kIconId + 1), 0);
     EXPECT_EQ(Notify(WM_LBUTTONDBLCLK, kIconId + 1), 0);
 
     ASSERT_TRUE(main.Drain());
@@ -489,8 +498,7 @@ TEST_F(TrayIconTest, TaskbarCreatedWhileTheIconIsStillThereKeepsItRemovable) {
     HWND owner;
     {
         CTrayIcon tray;
-        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra",
-                                CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, false));
+        ASSERT_TRUE(tray.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, false));
         owner = tray.HiddenWindow();
         ::SendMessageA(owner, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
         EXPECT_TRUE(IconPresent(owner, kIconId));
@@ -515,8 +523,7 @@ TEST_F(TrayIconTest, DeletedIconStaysOutWhenTheTaskbarIsRebuilt) {
 
 // An icon created hidden keeps its picture, tip and callback for when it is shown.
 TEST_F(TrayIconTest, IconCreatedHiddenAnswersClicksOnceShown) {
-    ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, "Tovra",
-                             CTrayIcon::LoadPicture(Instance(), IDI_TRAY_NORMAL), kIconId, true));
+    ASSERT_TRUE(tray_.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, true));
     EXPECT_TRUE(tray_.IsHidden());
     ::SendMessageA(Owner(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(tray_.IsHidden());
@@ -524,6 +531,113 @@ TEST_F(TrayIconTest, IconCreatedHiddenAnswersClicksOnceShown) {
     ASSERT_TRUE(tray_.ShowIcon());
     EXPECT_FALSE(tray_.IsHidden());
     EXPECT_TRUE(PumpUntil([] { return TrayPixelsLike(kNormalBlue) > 20; }));
+}
+
+// Win+B and the arrows put the focus on the icon; Enter, Space, the menu key and Shift+F10 then
+// reach the program as these notifications.
+TEST_F(TrayIconTest, KeyboardRunsTheDefaultCommandOncePerKeyAndOpensTheMenuAtTheIcon) {
+    CreateIcon();
+    ASSERT_TRUE(tray_.KeyboardAware());
+    CommandWindow main;
+    tray_.SetCommandWindow(main.Handle());
+    MenuUser user(Owner());
+    user.answer = 0;
+
+    // Enter, as some shells report it: twice. The command shows or hides the window: once.
+    EXPECT_EQ(Notify(NIN_KEYSELECT), 1);
+    EXPECT_EQ(Notify(NIN_SELECT), 1);
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
+
+    // The menu key: the menu opens where the shell says the icon is, not at the mouse.
+    ::SetCursorPos(5, 5);
+    EXPECT_EQ(Notify(WM_CONTEXTMENU), 1);
+    ASSERT_EQ(user.menusOpened, 1);
+    EXPECT_EQ(user.menuRect.left, kIconPlace.x);
+    EXPECT_EQ(user.menuRect.top, kIconPlace.y);
+    ASSERT_TRUE(main.Drain());
+    EXPECT_EQ(main.commands, std::vector<UINT>{ID_TRAY_SHOW});
+}
+
+// A window that the shell's calls reach before the real tray, as a tray that is not up yet at
+// log-on or too busy to answer: it refuses every call. With addLate it hands each call on to the
+// real tray first, as a busy shell that adds the icon after its caller has given up.
+class RefusingTray {
+public:
+    explicit RefusingTray(bool addLate) : real_(::FindWindowA("Shell_TrayWnd", nullptr)), addLate_(addLate) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = &Answer;
+        windowClass.hInstance = Instance();
+        windowClass.lpszClassName = "Shell_TrayWnd";
+        ::RegisterClassA(&windowClass);
+        // Topmost, to come before the real tray in the shell's search.
+        window_ = ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0,
+                                    0, nullptr, nullptr, Instance(), nullptr);
+        ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~RefusingTray() { Leave(); }
+    RefusingTray(const RefusingTray&) = delete;
+    RefusingTray& operator=(const RefusingTray&) = delete;
+
+    // The real tray answers from now on.
+    void Leave() {
+        if (window_ != nullptr)
+            ::DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    int calls = 0;
+
+private:
+    static LRESULT CALLBACK Answer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<RefusingTray*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message != WM_COPYDATA || self == nullptr)
+            return ::DefWindowProcA(window, message, wParam, lParam);
+        ++self->calls;
+        if (self->addLate_)
+            ::SendMessageW(self->real_, WM_COPYDATA, wParam, lParam);
+        return FALSE;
+    }
+
+    const HWND real_;
+    const bool addLate_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(TrayIconTest, RefusedFirstAddIsTriedAgainUntilTheTrayAnswers) {
+    RefusingTray notYet(false);
+    EXPECT_FALSE(tray_.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, false));
+    ASSERT_GT(notYet.calls, 0);
+    EXPECT_TRUE(tray_.AddFailed());
+    EXPECT_FALSE(tray_.IsHidden()); // not hidden for good: "TaskbarCreated" and the timer retry
+
+    notYet.Leave();
+
+    EXPECT_TRUE(PumpUntil([&] { return !tray_.IsRemoved(); }, 6s));
+    EXPECT_TRUE(IconPresent(Owner(), kIconId));
+    EXPECT_TRUE(PumpUntil([] { return TrayPixelsLike(kNormalBlue) > 20; }));
+}
+
+TEST_F(TrayIconTest, IconTheShellAddedAfterReportingFailureIsTakenOverAndRemovedAtExit) {
+    HWND owner;
+    {
+        CTrayIcon tray;
+        RefusingTray busy(true);
+        EXPECT_FALSE(tray.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, false));
+        busy.Leave();
+        owner = tray.HiddenWindow();
+        ASSERT_TRUE(IconPresent(owner, kIconId));
+        EXPECT_TRUE(PumpUntil([&] { return !tray.IsRemoved(); }, 6s));
+    }
+    EXPECT_FALSE(IconPresent(owner, kIconId));
+
+    // Exit before any retry: no ghost either.
+    {
+        CTrayIcon tray;
+        RefusingTray busy(true);
+        EXPECT_FALSE(tray.Create(Instance(), nullptr, kCallback, "Tovra", IDI_TRAY_NORMAL, kIconId, false));
+        busy.Leave();
+        owner = tray.HiddenWindow();
+    }
+    EXPECT_FALSE(IconPresent(owner, kIconId));
 }
 
 } // namespace
