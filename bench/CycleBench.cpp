@@ -66,6 +66,7 @@ public:
     void ClearSiteList() override {}
     void AddSiteToList(const std::string&) override {}
     void SetTrayIcon(int) override {}
+    void ShowPostingResult(bool, std::string_view) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }
 

@@ -95,6 +95,7 @@ private:
     CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options);
     void RunPost();
     void FlushLog();
+    void ReportResult(bool failed, std::string_view reason);
 
     const std::shared_ptr<CycleView> view_;
     Settings& settings_;
@@ -107,6 +108,7 @@ private:
     std::mutex logMutex_;
     std::string pendingLog_; // guarded by logMutex_: stamped lines not yet in the log box
     bool logClosed_ = false; // guarded by logMutex_
+    std::string lastStep_;   // guarded by logMutex_: the last line that was not a status line
 
     std::mutex postMutex_;
     std::unique_ptr<CMyFtpUploader> uploader_; // used under postMutex_; Cancel from Stop

@@ -24,6 +24,7 @@
 #include "pages/SitePage.h"
 #include "settings/Settings.h"
 #include "tray/TimeWait.h"
+#include "tray/TrayStatus.h"
 
 #include <windows.h>
 
@@ -82,6 +83,7 @@ public:
     CSitePage& SitePage() noexcept { return sitePage_; }
     CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
     CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
+    CTrayStatus& TrayStatus() noexcept { return trayStatus_; }
 
 protected:
     bool OnInit() override;
@@ -104,6 +106,7 @@ private:
     const HINSTANCE instance_;
     Settings& settings_;
     CTrayIcon& trayIcon_;
+    CTrayStatus trayStatus_;
     MainDialogOptions options_;
     HICON icon_ = nullptr;      // shared icon: never destroyed
     HICON smallIcon_ = nullptr; // shared icon: never destroyed

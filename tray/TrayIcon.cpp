@@ -177,6 +177,8 @@ bool CTrayIcon::ShowBalloon(const char* title, const char* text, DWORD flags) {
     iconData_.uTimeout = 10000;
     iconData_.dwInfoFlags = flags;
     const bool shown = Modify(NIF_INFO);
+    if (shown)
+        ++balloonsShown_;
     // Later changes to the icon must not show the balloon again.
     iconData_.szInfo[0] = '\0';
     return shown;

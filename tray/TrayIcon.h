@@ -87,6 +87,8 @@ public:
     // The resource number of the picture shown, and its width in pixels.
     UINT PictureId() const noexcept { return pictureId_; }
     int PictureSize() const noexcept { return pictureSize_; }
+    // How many balloons the shell has taken since Create.
+    int BalloonsShown() const noexcept { return balloonsShown_; }
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -128,6 +130,7 @@ private:
     DWORD lastMouseUp_ = 0;   // GetTickCount at the last left button release on the icon
     DWORD lastSelect_ = 0;    // GetTickCount when a selection last ran the default command
     bool selected_ = false;   // lastSelect_ holds a time
+    int balloonsShown_ = 0;
 };
 
 } // namespace tovra

@@ -4,7 +4,8 @@
 #
 # Each icon size is drawn on its own at eight times its size and scaled down, with strokes made
 # heavier for the small sizes, so that the 16-pixel tray pictures stay legible: the normal picture
-# is a blue globe, the busy one an amber disc with an hourglass.
+# is a blue globe, the busy one an amber disc with an hourglass, and the one shown while posting
+# fails is the globe with a red badge carrying an exclamation mark.
 set -eu
 
 out=$1
@@ -45,6 +46,13 @@ busy() {
           fill #FFFFFF stroke none polygon 29,22 71,22 50,50 71,78 29,78 50,50"
 }
 
+# Drawn over the globe: big enough to read at 16 pixels, and ringed in white to stand off it.
+attention_badge() {
+    w=$(stroke_for "$1")
+    echo "fill #D93025 stroke #FFFFFF stroke-width $((w * 2 / 3)) circle 66,66 66,$((32 + w / 3))
+          fill #FFFFFF stroke none rectangle 59,42 73,71 rectangle 59,78 73,90"
+}
+
 # The main window's icon: the globe with a green arrow rising from it, the address going out.
 upload_arrow() {
     w=$(stroke_for "$1")
@@ -57,6 +65,7 @@ make_icon() {
         case $kind in
         globe) render "$size" "$work/$name-$size.png" "$(globe "$size")" ;;
         busy) render "$size" "$work/$name-$size.png" "$(busy "$size")" ;;
+        attention) render "$size" "$work/$name-$size.png" "$(globe "$size") $(attention_badge "$size")" ;;
         main) render "$size" "$work/$name-$size.png" "$(globe "$size") $(upload_arrow "$size")" ;;
         esac
     done
@@ -84,6 +93,7 @@ make_banner() {
 make_icon tovra-main main
 make_icon tovra-tray globe
 make_icon tovra-tray-busy busy
+make_icon tovra-tray-attention attention
 
 # Sizes in pixels of the statics that show them (16 by 187 and 16 by 62 dialog units in Tahoma 8).
 make_banner tovra-main-banner 24 304

@@ -249,7 +249,7 @@ std::set<int> IconSizes(int groupId) {
 }
 
 TEST_F(ResourcesTest, EveryIconOffersSixteenThirtyTwoAndFortyEightPixels) {
-    for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY})
+    for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY, IDI_TRAY_ATTENTION})
         EXPECT_EQ(IconSizes(group), (std::set<int>{16, 32, 48})) << "icon group " << group;
 }
 
