@@ -231,6 +231,49 @@ TEST_F(ResourcesTest, AddIpSiteDialogOpensWithItsAddButtonDisabled) {
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog.get(), IDOK)));
 }
 
+// Alt and a label's letter, as the dialog manager of the main window or the Add IP Site dialog
+// sees it; the page that is not shown must not answer. The top-level windows stay hidden (their
+// controls are visible by their own style, which is what the dialog manager looks at): Wine
+// without a window manager takes two seconds to destroy a shown, active window.
+TEST_F(ResourcesTest, EveryLabelsMnemonicMovesTheFocusIntoItsField) {
+    struct Case {
+        int dialogId;
+        char key;
+        int field;
+    };
+    const Case cases[] = {
+        {IDD_SITE_PAGE, 'a', IDC_SITE_ADDRESS},       {IDD_SITE_PAGE, 'o', IDC_SITE_PORT},
+        {IDD_SITE_PAGE, 'u', IDC_SITE_USERNAME},      {IDD_SITE_PAGE, 'w', IDC_SITE_PASSWORD},
+        {IDD_SITE_PAGE, 'r', IDC_SITE_REMOTE_PATH},   {IDD_SITE_PAGE, 't', IDC_SITE_TEMPLATE_FILE},
+        {IDD_LOCAL_PAGE, 'd', IDC_LOCAL_IP_ADDRESS},  {IDD_ADVANCED_PAGE, 'u', IDC_PROXY_USERNAME},
+        {IDD_ADVANCED_PAGE, 'w', IDC_PROXY_PASSWORD}, {IDD_ADVANCED_PAGE, 'i', IDC_IP_SITE_LIST},
+        {IDD_ADD_IP_SITE, 'd', IDC_ADD_SITE_ADDRESS}, {IDD_ADD_IP_SITE, 'p', IDC_ADD_SITE_PATH},
+    };
+    UniqueWindow hiddenPage = Load(IDD_ADVANCED_PAGE);
+    ::ShowWindow(hiddenPage.get(), SW_HIDE);
+    UniqueWindow dialog;
+    int shown = 0;
+    for (const Case& c : cases) {
+        const bool popup = c.dialogId == IDD_ADD_IP_SITE;
+        if (shown != c.dialogId) { // one page at a time, as the tabs show them
+            shown = c.dialogId;
+            dialog = Load(c.dialogId);
+            ASSERT_TRUE(dialog);
+            if (!popup)
+                ::ShowWindow(dialog.get(), SW_SHOW);
+        }
+        const HWND top = popup ? dialog.get() : main_.get();
+        ::SetFocus(::GetDlgItem(top, IDCANCEL));
+        const HWND field = ::GetDlgItem(dialog.get(), c.field);
+        // The IP address control passes the focus on to its first box.
+        auto focusIsIn = [&] { return ::GetFocus() == field || ::GetParent(::GetFocus()) == field; };
+        ASSERT_FALSE(focusIsIn());
+        MSG alt{::GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(c.key), 1 << 29, 0, {}};
+        EXPECT_TRUE(::IsDialogMessageA(top, &alt));
+        EXPECT_TRUE(focusIsIn()) << "dialog " << c.dialogId << ", Alt+" << c.key;
+    }
+}
+
 // The sizes inside an icon group, read from its directory.
 std::set<int> IconSizes(int groupId) {
     const HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(groupId), RT_GROUP_ICON);
@@ -248,9 +291,11 @@ std::set<int> IconSizes(int groupId) {
     return sizes;
 }
 
-TEST_F(ResourcesTest, EveryIconOffersSixteenThirtyTwoAndFortyEightPixels) {
+// Small icons are 16 to 32 pixels and large ones 32 to 64 between 100 and 200 percent scaling;
+// a size the icon lacks would be scaled from another and come out blurred.
+TEST_F(ResourcesTest, EveryIconOffersEverySizeTheShellAsksForUpToTwiceTheScale) {
     for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY, IDI_TRAY_ATTENTION})
-        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 32, 48})) << "icon group " << group;
+        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 20, 24, 32, 40, 48, 64})) << "icon group " << group;
 }
 
 // The colour pixels of an icon drawn at 16 by 16 on white, as 0x00BBGGRR values.
