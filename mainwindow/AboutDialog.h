@@ -5,6 +5,7 @@
 
 #include "framework/Dialog.h"
 #include "framework/Win32Handles.h"
+#include "resources/Version.h"
 
 #include <windows.h>
 
@@ -22,7 +23,7 @@ public:
     // 14 points, as a character height (negative), rounded to the nearest pixel.
     static int TitleFontHeight(int pixelsPerInch) noexcept;
 
-    static constexpr const char* kVersion = "2.0 (build 7)";
+    static constexpr const char* kVersion = TOVRA_VERSION_DISPLAY;
 
 protected:
     bool OnInit() override;

@@ -8,6 +8,7 @@
 #include "mainwindow/SettingsPages.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
+#include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 #include "settings/RegistryStore.h"
 #include "settings/SettingsRegistry.h"
@@ -77,7 +78,18 @@ bool CMainDialog::Create() {
         ExitProgram();
         return false;
     }
+    // A first run, with no site stored yet, would sit unseen in the tray with nothing to post to:
+    // it opens where a new user has to begin. Once a site is saved, starts stay in the tray.
+    if (FieldText(settings_.SiteAddress).empty())
+        OpenOnConnectionTab();
     return true;
+}
+
+void CMainDialog::OpenOnConnectionTab() {
+    SelectTab(kConnectionTab);
+    Show(SW_SHOW);
+    ::SetForegroundWindow(Handle());
+    ::SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(sitePage_.Item(IDC_SITE_ADDRESS)), TRUE);
 }
 
 HWND CMainDialog::Tabs() const noexcept {

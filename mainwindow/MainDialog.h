@@ -5,8 +5,9 @@
 // settings between the registry, the settings record and the pages, and receives the tray menu's
 // commands.
 //
-// The window starts hidden: the program lives in the tray. Save (after saving), Cancel and the
-// close box hide it, the tray's Show toggles it, and only the tray's Exit destroys it.
+// The window starts hidden, since the program lives in the tray; only a first run, with no site
+// stored, opens it on the Connection tab. Save (after saving), Cancel and the close box hide it,
+// the tray's Show toggles it, and only the tray's Exit destroys it.
 //
 // Threads: a dialog of the UI thread; every member is for that thread. The workers reach the
 // window only through a UiInvoker shared with them (CMainWindowView). ExitProgram closes it first,
@@ -58,8 +59,9 @@ public:
     CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon, MainDialogOptions options = {});
     ~CMainDialog() override;
 
-    // Creates the window hidden, without a parent, loads the settings, asks for the first check
-    // in the stored detection mode and starts the checker and the timer. False when the window
+    // Creates the window without a parent, loads the settings, asks for the first check in the
+    // stored detection mode and starts the checker and the timer. The window stays hidden unless
+    // no site address is stored: a first run opens on the Connection tab. False when the window
     // could not be created. ICC_INTERNET_CLASSES and ICC_TAB_CLASSES must be registered before.
     bool Create();
 
@@ -94,6 +96,7 @@ protected:
     void OnDestroy() override;
 
 private:
+    void OpenOnConnectionTab();
     void AddAboutToSystemMenu() const;
     void InsertTabs() const;
     void CreatePage(Dialog& page, bool created, bool visible) const;

@@ -177,22 +177,22 @@ TEST(AboutDialogModalTest, OpensOverTheMainWindowOrMidScreenWhenThatIsHidden) {
 }
 
 TEST(HelpFileTest, IsLookedUpBesideTheProgramWhateverTheCurrentDirectory) {
-    char program[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, program, MAX_PATH);
-    std::string folder(program);
-    folder.resize(folder.find_last_of('\\') + 1);
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring folder(program);
+    folder.resize(folder.find_last_of(L'\\') + 1);
 
     char previous[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(::SetCurrentDirectoryA("C:\\"));
-    const std::string path = tovra::HelpFilePath();
+    const std::wstring path = tovra::HelpFilePath();
     ::SetCurrentDirectoryA(previous);
 
-    EXPECT_EQ(path, folder + "Tovra.chm");
+    EXPECT_EQ(path, folder + L"Tovra.chm");
 }
 
 TEST(HelpFileTest, MissingHelpFileIsReportedWithoutAnyWindow) {
-    ASSERT_EQ(::GetFileAttributesA(tovra::HelpFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(::GetFileAttributesW(tovra::HelpFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(tovra::OpenHelpFile(nullptr));
 }
 

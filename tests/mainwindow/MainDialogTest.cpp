@@ -5,6 +5,7 @@
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "mainwindow/MainDialog.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/LocalPageIds.h"
@@ -80,7 +81,7 @@ protected:
     void TearDown() override {
         window.reset();
         ::DeleteFileA((folder + "page.html").c_str());
-        ::DeleteFileA((folder + PageGenerator::kPageFileName).c_str());
+        ::DeleteFileW((WidenAnsi(folder) + PageGenerator::kPageFileName).c_str());
         ::RemoveDirectoryA(folder.c_str());
     }
 
@@ -111,7 +112,7 @@ protected:
     void Start() {
         MainDialogOptions options;
         options.lookupDeadlineMs = 5000;
-        options.cycle.pageGenerator = PageGenerator(folder, folder, &CurrentLocalTime);
+        options.cycle.pageGenerator = PageGenerator(WidenAnsi(folder), WidenAnsi(folder), &CurrentLocalTime);
         options.cycle.uploadStepTimeoutMs = 5000;
         options.cycle.errorBox = [](const char*) {};
         window =
@@ -158,6 +159,8 @@ protected:
 };
 
 TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointingHere) {
+    // A site is stored: a first run would open the window instead.
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     EXPECT_FALSE(window->IsVisible());
     EXPECT_EQ(tray.GetCommandWindow(), window->Handle());
@@ -290,6 +293,7 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
 }
 
 TEST_F(MainDialogTest, ChoosingATabShowsItsPageAlone) {
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     Command(ID_TRAY_SHOW);
     const HWND pages[] = {window->LocalPage(), window->SitePage(), window->AdvancedPage()};
@@ -352,6 +356,7 @@ TEST_F(MainDialogTest, APostSwitchesToDetailsWhileAnUnchangedCheckLeavesTheTab) 
 }
 
 TEST_F(MainDialogTest, ExitWhileALookupHangsEndsAtOnceAndPostsQuit) {
+    Store("SiteAddress", "ftp.example.net");
     Store("GetWebAddress", "1");
     for (const IpSite& site : DefaultIpSites())
         echo.Hang(site.host);
