@@ -20,6 +20,8 @@
 #include "detection/IpSite.h"
 #include "framework/Dialog.h"
 #include "framework/UiInvoker.h"
+#include "framework/Win32Handles.h"
+#include "mainwindow/BannerPicture.h"
 #include "pages/AdvancedPage.h"
 #include "pages/LocalPage.h"
 #include "pages/SitePage.h"
@@ -100,6 +102,9 @@ private:
     void AddAboutToSystemMenu() const;
     void InsertTabs() const;
     void CreatePage(Dialog& page, bool created, bool visible) const;
+    void PlacePage(HWND page, UINT showFlag) const;
+    // Icons, page places and banner for the window's DPI: at creation and after each change.
+    void FitToDpi();
     void StartWorkers();
     void StopWorkers() noexcept;
     void ShowAboutBox();
@@ -111,8 +116,9 @@ private:
     CTrayIcon& trayIcon_;
     CTrayStatus trayStatus_;
     MainDialogOptions options_;
-    HICON icon_ = nullptr;      // shared icon: never destroyed
-    HICON smallIcon_ = nullptr; // shared icon: never destroyed
+    UniqueIcon icon_;
+    UniqueIcon smallIcon_;
+    BannerPicture banner_;
 
     CLocalPage localPage_;
     CSitePage sitePage_;
