@@ -45,8 +45,8 @@ constexpr unsigned kStartupIntervalMinutes = 10;
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
                          MainDialogOptions options)
-    : instance_(instance), settings_(settings), trayIcon_(trayIcon), options_(std::move(options)),
-      localPage_([this](bool useWeb) {
+    : instance_(instance), settings_(settings), trayIcon_(trayIcon), trayStatus_(trayIcon),
+      options_(std::move(options)), localPage_([this](bool useWeb) {
           if (cycle_)
               cycle_->CheckAddressOnly(useWeb);
       }) {}
@@ -158,7 +158,7 @@ void CMainDialog::StartWorkers() {
     invoker_ = std::make_shared<UiInvoker>(instance_);
     view_ = std::make_shared<CMainWindowView>(invoker_, *this);
     cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
-    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.ipSites, options_.lookupDeadlineMs);
+    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
     // alive for good.
     cycle_->Start([weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
@@ -222,14 +222,19 @@ void CMainDialog::ShowMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(CRegistryStore(), settings_) && cycle_)
+    if (LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(CRegistryStore(), settings_);
+    // The next check asks the saved list, the one on its way keeps its own.
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SelectTab(Tab tab) {

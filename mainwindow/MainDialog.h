@@ -27,6 +27,7 @@
 #include "pages/SitePage.h"
 #include "settings/Settings.h"
 #include "tray/TimeWait.h"
+#include "tray/TrayStatus.h"
 
 #include <windows.h>
 
@@ -41,7 +42,8 @@ class CTrayIcon;
 // What the main window is built with besides the settings and the tray icon. The defaults are the
 // program's; tests point the lookups at their own sites and the page at a folder of theirs.
 struct MainDialogOptions {
-    std::vector<IpSite> ipSites = DefaultIpSites();
+    // The sites asked while the stored list is missing or damaged.
+    std::vector<IpSite> builtInSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
     PostingCycleOptions cycle;
@@ -89,6 +91,7 @@ public:
     CSitePage& SitePage() noexcept { return sitePage_; }
     CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
     CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
+    CTrayStatus& TrayStatus() noexcept { return trayStatus_; }
 
 protected:
     bool OnInit() override;
@@ -115,6 +118,7 @@ private:
     const HINSTANCE instance_;
     Settings& settings_;
     CTrayIcon& trayIcon_;
+    CTrayStatus trayStatus_;
     MainDialogOptions options_;
     UniqueIcon icon_;
     UniqueIcon smallIcon_;
