@@ -1,5 +1,6 @@
 #include "mainwindow/MainDialog.h"
 
+#include "framework/DisplayScale.h"
 #include "framework/FixedText.h"
 #include "framework/WindowPlacement.h"
 #include "mainwindow/AboutDialog.h"
@@ -25,14 +26,15 @@ namespace {
 // its border and below the row of tabs. The row grows with the display's scale, and so do these.
 constexpr int kPageOffsetX = 10;
 constexpr int kPageOffsetY = 30;
-constexpr int kBaseDpi = 96;
 
-int DisplayDpi(HWND window) {
-    const HDC dc = ::GetDC(window);
-    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : kBaseDpi;
-    if (dc)
-        ::ReleaseDC(window, dc);
-    return dpi > 0 ? dpi : kBaseDpi;
+// Posted to itself on a change of DPI, to fit what the code placed and drew itself once the
+// dialog manager has scaled the window, its controls and fonts to the new monitor.
+constexpr UINT kFitToDpiMessage = WM_APP;
+
+UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
+    const int size = SystemMetricForDpi(metric, dpi);
+    return UniqueIcon(
+        static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, size, size, 0)));
 }
 
 // The timer is started with a long interval and set to the real one straight after, so that the
@@ -54,14 +56,7 @@ CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& tray
       localPage_([this](bool useWeb) {
           if (cycle_)
               cycle_->CheckAddressOnly(useWeb);
-      }) {
-    icon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                            LR_SHARED));
-    smallIcon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON),
-                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-}
+      }) {}
 
 CMainDialog::~CMainDialog() {
     StopWorkers();
@@ -102,13 +97,12 @@ bool CMainDialog::OnInit() {
 
     CenterWindow(Handle(), nullptr);
     AddAboutToSystemMenu();
-    SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     InsertTabs();
     CreatePage(localPage_, localPage_.Create(instance_, Handle()), true);
     CreatePage(sitePage_, sitePage_.Create(instance_, Handle()), false);
     CreatePage(advancedPage_, advancedPage_.Create(instance_, Handle()), false);
+    FitToDpi();
 
     StartWorkers();
     return true;
@@ -137,24 +131,41 @@ void CMainDialog::InsertTabs() const {
 }
 
 void CMainDialog::CreatePage(Dialog& page, bool created, bool visible) const {
-    if (!created)
-        return;
+    if (created)
+        PlacePage(page, visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
+}
+
+void CMainDialog::PlacePage(HWND page, UINT showFlag) const {
     RECT tabs{};
     ::GetWindowRect(Tabs(), &tabs);
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&tabs), 2);
-    const int dpi = DisplayDpi(Handle());
-    const int x = tabs.left + ::MulDiv(kPageOffsetX, dpi, kBaseDpi);
-    const int y = tabs.top + ::MulDiv(kPageOffsetY, dpi, kBaseDpi);
+    const UINT dpi = WindowDpi(Handle());
     // Above the tab control in the stacking order, or the control would paint over the page.
-    ::SetWindowPos(page, HWND_TOP, x, y, 0, 0,
-                   SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    ::SetWindowPos(page, HWND_TOP, tabs.left + ScaleForDpi(kPageOffsetX, dpi),
+                   tabs.top + ScaleForDpi(kPageOffsetY, dpi), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | showFlag);
+}
+
+void CMainDialog::FitToDpi() {
+    const UINT dpi = WindowDpi(Handle());
+    UniqueIcon icon = LoadIconForDpi(instance_, SM_CXICON, dpi);
+    UniqueIcon smallIcon = LoadIconForDpi(instance_, SM_CXSMICON, dpi);
+    SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.get()));
+    SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    // The window has let go of the icons it showed before; now they may go.
+    icon_ = std::move(icon);
+    smallIcon_ = std::move(smallIcon);
+
+    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle()})
+        if (page != nullptr)
+            PlacePage(page, 0);
+    banner_.Fill(Item(IDC_MAIN_BANNER));
 }
 
 void CMainDialog::StartWorkers() {
     invoker_ = std::make_shared<UiInvoker>(instance_);
     view_ = std::make_shared<CMainWindowView>(invoker_, *this);
     cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
-    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.ipSites, options_.lookupDeadlineMs);
+    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
     // alive for good.
     cycle_->Start([weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
@@ -209,14 +220,19 @@ void CMainDialog::ToggleMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(NamedStore(), settings_) && cycle_)
+    if (LoadSettingsFromRegistry(NamedStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(NamedStore(), settings_);
+    // The next check asks the saved list, the one on its way keeps its own.
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SelectTab(Tab tab) {
@@ -291,7 +307,15 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         result = 0;
         return true;
     case WM_QUERYDRAGICON:
-        result = reinterpret_cast<INT_PTR>(icon_);
+        result = reinterpret_cast<INT_PTR>(icon_.get());
+        return true;
+    case kDpiChangedMessage:
+        // The dialog manager's own handling scales the window and what the template made.
+        ::PostMessageA(Handle(), kFitToDpiMessage, 0, 0);
+        return false;
+    case kFitToDpiMessage:
+        FitToDpi();
+        result = 0;
         return true;
     case WM_LOG_LINE:
         // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.
@@ -330,7 +354,7 @@ void CMainDialog::PaintIconic() {
     ::GetClientRect(Handle(), &client);
     const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc, x, y, icon_);
+    ::DrawIcon(dc, x, y, icon_.get());
     ::EndPaint(Handle(), &paint);
 }
 

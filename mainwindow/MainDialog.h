@@ -20,6 +20,8 @@
 #include "detection/IpSite.h"
 #include "framework/Dialog.h"
 #include "framework/UiInvoker.h"
+#include "framework/Win32Handles.h"
+#include "mainwindow/BannerPicture.h"
 #include "pages/AdvancedPage.h"
 #include "pages/LocalPage.h"
 #include "pages/SitePage.h"
@@ -39,7 +41,8 @@ class CTrayIcon;
 // What the main window is built with besides the settings and the tray icon. The defaults are the
 // program's; tests point the lookups at their own sites and the page at a folder of theirs.
 struct MainDialogOptions {
-    std::vector<IpSite> ipSites = DefaultIpSites();
+    // The sites asked while the stored list is missing or damaged.
+    std::vector<IpSite> builtInSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
     PostingCycleOptions cycle;
@@ -98,6 +101,9 @@ private:
     void AddAboutToSystemMenu() const;
     void InsertTabs() const;
     void CreatePage(Dialog& page, bool created, bool visible) const;
+    void PlacePage(HWND page, UINT showFlag) const;
+    // Icons, page places and banner for the window's DPI: at creation and after each change.
+    void FitToDpi();
     void StartWorkers();
     void StopWorkers() noexcept;
     void ShowAboutBox();
@@ -108,8 +114,9 @@ private:
     Settings& settings_;
     CTrayIcon& trayIcon_;
     MainDialogOptions options_;
-    HICON icon_ = nullptr;      // shared icon: never destroyed
-    HICON smallIcon_ = nullptr; // shared icon: never destroyed
+    UniqueIcon icon_;
+    UniqueIcon smallIcon_;
+    BannerPicture banner_;
 
     CLocalPage localPage_;
     CSitePage sitePage_;
