@@ -94,8 +94,6 @@ public:
 
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, bool displayOnly) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetIconById(int iconId) override;
 
 private:
