@@ -48,8 +48,8 @@ CRegistryStore NamedStore() {
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
                          MainDialogOptions options)
-    : instance_(instance), settings_(settings), trayIcon_(trayIcon), options_(std::move(options)),
-      localPage_([this](bool useWeb) {
+    : instance_(instance), settings_(settings), trayIcon_(trayIcon), trayStatus_(trayIcon),
+      options_(std::move(options)), localPage_([this](bool useWeb) {
           if (cycle_)
               cycle_->CheckAddressOnly(useWeb);
       }) {}
