@@ -5,7 +5,7 @@
 
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
-#include "tests/support/MessagePump.h"
+#include "tests/framework/MessagePump.h"
 #include "tray/TrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using tovra::CTrayIcon;
 using tovra::CTrayStatus;
 using tovra::test::PumpUntil;
@@ -50,7 +49,8 @@ TEST(TrayStatusTest, FailedPostingShowsTheAttentionPictureAndWhyUntilAPostSuccee
     status.SetBusy(false);
     EXPECT_EQ(tray.PictureId(), static_cast<UINT>(IDI_TRAY_ATTENTION));
     EXPECT_EQ(tray.Tip(), "Tovra: No IP Address could be detected.");
-    EXPECT_TRUE(PumpUntil([] { return BalloonsOnScreen() > 0; }, 6s)) << "the first failure shows a balloon";
+    EXPECT_TRUE(PumpUntil([] { return BalloonsOnScreen() > 0; }, 6000))
+        << "the first failure shows a balloon";
 
     // The next failure says what failed now, without another balloon.
     status.ShowPostingResult(true, "The upload failed: 530 Login incorrect.");
