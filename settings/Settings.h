@@ -16,6 +16,8 @@ struct Settings {
     // Widths of the fields, terminator included.
     static constexpr std::uint32_t kTextCapacity = 260;
     static constexpr std::uint32_t kShortCapacity = 16;
+    // The longest IPv6 text, with an embedded IPv4 address, and its terminator.
+    static constexpr std::uint32_t kIpv6Capacity = 46;
     // The longest texts a save stores (the controls hand over at most this many characters).
     static constexpr std::uint32_t kLongestSavedText = 258;
     static constexpr std::uint32_t kLongestSavedPort = 14;
@@ -38,6 +40,9 @@ struct Settings {
     bool ForcePost = false;
     // Web detection before the first load, as the program has always started.
     bool GetWebAddress = true;
+    // The last detected IPv6 address, empty when the machine had none; stored beside LastIP, the
+    // same way, under a value that earlier versions never wrote.
+    char LastIPv6[kIpv6Capacity] = {};
 };
 
 // The number at the start of `text` as atoi reads it: leading blanks, an optional sign, then

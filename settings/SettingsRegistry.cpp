@@ -47,7 +47,9 @@ bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s) {
     s.GetWebAddress = ReadFlag(store, "GetWebAddress", false);
     if (s.LastIP[0] != '\0')
         return false;
+    // The two addresses are one detection's result: they are read together.
     ReadText(store, "LastIP", s.LastIP);
+    ReadText(store, "LastIPv6", s.LastIPv6);
     return true;
 }
 
@@ -70,6 +72,7 @@ bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& s) {
     write("PostFrequency", FieldText(s.PostFrequency));
     write("ForcePost", EncodeFlag(s.ForcePost));
     write("GetWebAddress", EncodeFlag(s.GetWebAddress));
+    write("LastIPv6", FieldText(s.LastIPv6));
     return allWritten;
 }
 

@@ -59,6 +59,8 @@ public:
     void AppendLogText(std::string_view lines) override { log_ += lines; }
     std::string DetectedAddress() override { return address_; }
     void ShowDetectedAddress(std::string_view address) override { address_ = address; }
+    std::string DetectedIpv6Address() override { return ipv6_; }
+    void ShowDetectedIpv6Address(std::string_view address) override { ipv6_ = address; }
     bool WebDetectionChosen() override { return web_; }
     void ShowDetailsPage() override { ++detailsShown_; }
     void ShowSiteSetting(SiteField field) override { focus_ = field; }
@@ -99,6 +101,7 @@ public:
     bool closed_ = false;
     std::string log_;
     std::string address_;
+    std::string ipv6_;
     bool web_ = false;
     int detailsShown_ = 0;
     std::optional<SiteField> focus_;
@@ -196,7 +199,7 @@ TEST_F(PostingCycleTest, NothingIsLoggedOnceStopped) {
     view_->Close();
     cycle_->Stop();
     cycle_->AppendLog("late");
-    cycle_->OnAddressDetected("10.0.0.9", false);
+    cycle_->OnAddressDetected("10.0.0.9", "", false);
     EXPECT_EQ(view_->Read(&FakeView::log_), "");
     EXPECT_EQ(view_->Read(&FakeView::address_), "");
 }
@@ -267,24 +270,34 @@ TEST_F(PostingCycleTest, TickLogsTheCheckAndAsksInTheModeOfTheWebButton) {
 
 TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing) {
     view_->address_ = "10.0.0.1";
-    cycle_->OnAddressDetected("10.0.0.1", false);
+    cycle_->OnAddressDetected("10.0.0.1", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kUnchangedLine)});
     EXPECT_EQ(view_->detailsShown_, 0);
 }
 
 TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
     view_->address_ = "10.0.0.1";
-    cycle_->OnAddressDetected("10.0.0.2", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
     settings_.ForcePost = true;
-    cycle_->OnAddressDetected("10.0.0.2", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>(2, std::string(kInvalidSiteAddressLine)));
     EXPECT_EQ(view_->detailsShown_, 2);
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.2");
 }
 
+TEST_F(PostingCycleTest, AChangeOfTheIpv6AddressAlonePosts) {
+    cycle_->ShowStoredAddress("10.0.0.1", "2001:db8::1");
+    cycle_->OnAddressDetected("10.0.0.1", "2001:db8::1", false);
+    cycle_->OnAddressDetected("10.0.0.1", "2001:db8::2", false);
+    EXPECT_EQ(view_->Lines(),
+              (std::vector<std::string>{std::string(kUnchangedLine), std::string(kInvalidSiteAddressLine)}));
+    EXPECT_EQ(view_->ipv6_, "2001:db8::2");
+    EXPECT_EQ(std::string(settings_.LastIPv6), "2001:db8::2");
+}
+
 TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
     settings_.ForcePost = true;
-    cycle_->OnAddressDetected("10.0.0.3", true);
+    cycle_->OnAddressDetected("10.0.0.3", "", true);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{});
     EXPECT_EQ(view_->address_, "10.0.0.3");
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.3");
@@ -293,7 +306,7 @@ TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
 TEST_F(PostingCycleTest, EmptyDetectionKeepsTheAddressAndPostsNothing) {
     settings_.ForcePost = true;
     cycle_->ShowStoredAddress("10.0.0.4");
-    cycle_->OnAddressDetected("", false);
+    cycle_->OnAddressDetected("", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->address_, "10.0.0.4");
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.4");
@@ -321,7 +334,7 @@ TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
         view_->focus_.reset();
         CopyBounded(settings_.SiteAddress, c.site);
         CopyBounded(settings_.SitePort, c.port);
-        cycle_->OnAddressDetected("10.0.0.5", false);
+        cycle_->OnAddressDetected("10.0.0.5", "", false);
         EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(c.line)});
         EXPECT_EQ(view_->focus_, c.focus);
     }
@@ -334,7 +347,7 @@ TEST_F(PostingCycleTest, DirectoryPathIsCompletedWithTheTemplatesNameAndUploaded
     ftp.MakeDirectory("pub");
     UseServer(ftp);
     CopyBounded(settings_.SiteRemotePath, "/pub/");
-    cycle_->OnAddressDetected("203.0.113.7", false);
+    cycle_->OnAddressDetected("203.0.113.7", "", false);
 
     const std::vector<std::string> expected = {
         "No filename specified in Remote path, automatically adding local filename of Tovra.html",
@@ -352,15 +365,15 @@ TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
     FtpTestServer ftp;
     UseServer(ftp);
     ftp.SetFault(FtpFault::StoreRefused);
-    cycle_->OnAddressDetected("203.0.113.8", false);
-    cycle_->OnAddressDetected("203.0.113.8", false); // unchanged, but the page is stale
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false); // unchanged, but the page is stale
     EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 2u);
     EXPECT_EQ(Count("File uploaded successfully!"), 0u);
 
     ftp.SetFault(FtpFault::None);
-    cycle_->OnAddressDetected("203.0.113.8", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
     EXPECT_EQ(Count("File uploaded successfully!"), 1u);
-    cycle_->OnAddressDetected("203.0.113.8", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
     EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 3u);
     EXPECT_EQ(view_->StepLines().back(), kUnchangedLine);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 203.0.113.8");
@@ -388,7 +401,7 @@ TEST_F(PostingCycleTest, ButtonPostRunsAsideAndAPostAskedMeanwhileWaitsForIt) {
         UseServer(answering);
         settings_.ForcePost = true;
     }
-    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", false); });
+    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", "", false); });
     checker.join();
 
     const std::vector<std::string> expected = {
@@ -424,7 +437,8 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     const std::vector<IpSite> sites = {{"echo.test", "/myip.html"}};
     echo.Answer("echo.test", 200, "Your address: 198.51.100.23");
 
-    auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites);
+    auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites, CIpAddressChecker::kLookupDeadlineMs,
+                                                       [] { return std::string(); });
     cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
     view_->web_ = true;
     cycle_->CheckAndPost();
