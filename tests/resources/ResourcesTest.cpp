@@ -128,25 +128,25 @@ TEST_F(ResourcesTest, MainWindowHasTabsButtonsAndBannerAndStartsHidden) {
     EXPECT_EQ((std::vector<int>{IDC_MAIN_TABS, IDC_MAIN_POST_NOW, IDOK, IDCANCEL}), TabStops(dialog));
 }
 
-// The banners are drawn to fill their statics: a bitmap static takes the bitmap's own size. The
-// bitmaps are sized for Tahoma 8 at 96 pixels per inch on Windows (13-pixel lines); Wine's
-// Tahoma has 12-pixel lines, so the height may run over by a few lines but must never fall short.
-TEST_F(ResourcesTest, BannersFillTheirPlaceInTheDialogs) {
+// The banners' statics keep the place the template gives them at every scale, for the program
+// to fill with a banner drawn for it; a static that took its bitmap's size would keep the size
+// of a picture made for one scale.
+TEST_F(ResourcesTest, BannersKeepTheirPlaceInTheDialogs) {
     struct Case {
-        int dialogId, width, height;
+        int dialogId, bannerId, width, height;
     };
-    for (const Case& c : {Case{IDD_MAIN, 16, 187}, Case{IDD_ABOUT, 16, 62}}) {
+    for (const Case& c :
+         {Case{IDD_MAIN, IDC_MAIN_BANNER, 16, 187}, Case{IDD_ABOUT, IDC_ABOUT_BANNER, 16, 62}}) {
         UniqueWindow dialog = Load(c.dialogId);
         ASSERT_TRUE(dialog);
-        const HWND banner = FindBitmapStatic(dialog.get());
-        ASSERT_NE(banner, nullptr) << "dialog " << c.dialogId;
+        const HWND banner = ::GetDlgItem(dialog.get(), c.bannerId);
+        ASSERT_EQ(banner, FindBitmapStatic(dialog.get())) << "dialog " << c.dialogId;
         EXPECT_NE(::SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "dialog " << c.dialogId;
         RECT shown{};
         ::GetClientRect(banner, &shown);
         const SIZE place = DialogUnits(dialog.get(), c.width, c.height);
-        EXPECT_NEAR(shown.right, place.cx, 2) << "dialog " << c.dialogId;
-        EXPECT_GE(shown.bottom, place.cy) << "dialog " << c.dialogId;
-        EXPECT_LE(shown.bottom, place.cy * 11 / 10) << "dialog " << c.dialogId;
+        EXPECT_EQ(shown.right, place.cx) << "dialog " << c.dialogId;
+        EXPECT_EQ(shown.bottom, place.cy) << "dialog " << c.dialogId;
     }
 }
 
@@ -344,7 +344,7 @@ TEST_F(ResourcesTest, BusyTrayPictureDiffersClearlyFromTheNormalOneAtSixteenPixe
     EXPECT_GT(different * 2, covered) << different << " of " << covered << " pixels differ";
 }
 
-TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix) {
+TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixAndDeclaresDpiAwareness) {
     const HRSRC found = ::FindResourceA(nullptr, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
     ASSERT_NE(found, nullptr);
     const std::string_view manifest(static_cast<const char*>(::LockResource(::LoadResource(nullptr, found))),
@@ -352,6 +352,10 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSix) {
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string_view::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string_view::npos);
     EXPECT_NE(manifest.find("processorArchitecture=\"x86\""), std::string_view::npos);
+    // Per-monitor v2 where Windows has it (its dialog manager scales dialogs to each monitor),
+    // else system-aware: never stretched as a bitmap.
+    EXPECT_NE(manifest.find(">PerMonitorV2, System</dpiAwareness>"), std::string_view::npos);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string_view::npos);
 }
 
 } // namespace
