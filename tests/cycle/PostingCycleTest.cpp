@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -460,6 +461,57 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 198.51.100.23");
     EXPECT_EQ(view_->Read(&FakeView::sites_), std::vector<std::string>{"echo.test"});
     EXPECT_EQ(std::string(settings_.LastIP), "198.51.100.23");
+}
+
+// --- In a network of its own (ipv6-netns.sh) ------------------------------------------------------
+
+// Runs a shell command line outside Wine. Its process cannot be waited for under Wine, so callers
+// wait for its effect instead.
+void RunUnixCommand(const std::string& commandLine) {
+    std::string command = "Z:\\bin\\sh -c \"" + commandLine + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process));
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+// v0 carries 192.0.2.10 and 2001:db8:2::7: a real local check finds both, and the page holds them.
+class PostingCycleNetworkTest : public PostingCycleTest {
+protected:
+    void SetUp() override {
+        if (std::getenv("TOVRA_IPV6_NETWORK") == nullptr)
+            GTEST_SKIP() << "needs the network of ipv6-netns.sh";
+        PostingCycleTest::SetUp();
+    }
+};
+
+TEST_F(PostingCycleNetworkTest, TheIpv6AddressIsPublishedAndOnlyAChangePostsAgain) {
+    FtpTestServer ftp;
+    UseServer(ftp);
+    std::ofstream(templatePath_, std::ios::binary | std::ios::trunc) << "<IPAddress> [<IPv6Address>]";
+    auto checker = std::make_shared<CIpAddressChecker>(cycle_, std::vector<IpSite>{});
+    cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
+    checker->RequestCheck(false, false);
+    ASSERT_TRUE(checker->Start());
+    const std::string uploaded = "File uploaded successfully!";
+    ASSERT_TRUE(WaitUntil([&] { return Count(uploaded) == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "192.0.2.10 [2001:db8:2::7]");
+    EXPECT_EQ(Count("Found IPv6 Address of 2001:db8:2::7"), 1u);
+
+    cycle_->CheckAndPost();
+    ASSERT_TRUE(WaitUntil([&] { return Count(std::string(kUnchangedLine)) == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(Count(uploaded), 1u) << "the same two addresses post nothing";
+
+    RunUnixCommand("ip -6 addr del 2001:db8:2::7/64 dev v0 && ip -6 addr add 2001:db8:2::8/64 dev v0 nodad");
+    ASSERT_TRUE(WaitUntil([] { return FindIpv6Address() == "2001:db8:2::8"; }, std::chrono::seconds(10)));
+    cycle_->CheckAndPost();
+    ASSERT_TRUE(WaitUntil([&] { return Count(uploaded) == 2; }, std::chrono::seconds(20)));
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "192.0.2.10 [2001:db8:2::8]");
+    EXPECT_STREQ(settings_.LastIPv6, "2001:db8:2::8");
+    EXPECT_TRUE(checker->Stop(5000));
 }
 
 } // namespace
