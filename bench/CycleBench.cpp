@@ -64,8 +64,6 @@ public:
     bool WebDetectionChosen() override { return true; }
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
-    void ClearSiteList() override {}
-    void AddSiteToList(const std::string&) override {}
     void SetTrayIcon(int) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }

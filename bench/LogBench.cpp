@@ -36,8 +36,6 @@ public:
     bool WebDetectionChosen() override { return false; }
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
-    void ClearSiteList() override {}
-    void AddSiteToList(const std::string&) override {}
     void SetTrayIcon(int) override {}
 
 private:

@@ -42,9 +42,7 @@ public:
     enum class SiteField { SiteAddress, Port };
     virtual void ShowSiteSetting(SiteField field) = 0;
 
-    // The Advanced page's list of IP echo sites, and the tray picture (icon resource number).
-    virtual void ClearSiteList() = 0;
-    virtual void AddSiteToList(const std::string& host) = 0;
+    // The tray picture (icon resource number).
     virtual void SetTrayIcon(int iconId) = 0;
 };
 

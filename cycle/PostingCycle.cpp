@@ -230,14 +230,6 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
     }
 }
 
-void CPostingCycle::ClearSiteList() {
-    view_->RunOnWindowThread([this] { view_->ClearSiteList(); });
-}
-
-void CPostingCycle::AddSiteToList(const std::string& host) {
-    view_->RunOnWindowThread([&] { view_->AddSiteToList(host); });
-}
-
 void CPostingCycle::SetIconById(int iconId) {
     view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
 }

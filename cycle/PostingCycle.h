@@ -95,8 +95,6 @@ public:
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                            bool displayOnly) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetIconById(int iconId) override;
 
 private:

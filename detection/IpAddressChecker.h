@@ -5,8 +5,8 @@
 //
 // Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock) and the stop
-// event; the site list is read-only after construction.
+// only state they share is the request slot (CheckRequests, under its own lock), the site list
+// (under sitesMutex_; each check asks a copy taken as it starts) and the stop event.
 // A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
 // checker within milliseconds whatever the sites do.
 
@@ -18,6 +18,7 @@
 #include "framework/WorkerThread.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ namespace tovra {
 class CIpAddressChecker : public WorkerThread {
 public:
     static constexpr DWORD kLookupDeadlineMs = WebLookup::kDeadlineMs;
+
+    // Logged by a web check that has no site to ask (the user removed them all).
+    static constexpr char kNoSitesLine[] =
+        "There is no IP echo site to ask: the list on the Advanced tab is empty.";
 
     // Where each check finds the machine's IPv6 address; tests hand in their own, so that what
     // they see does not depend on the machine's network.
@@ -43,7 +48,10 @@ public:
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
 
-    const std::vector<IpSite>& Sites() const { return sites_; }
+    // The sites a web check asks, in order. A new list counts from the next check on; one that is
+    // running asks the list it started with.
+    void SetSites(std::vector<IpSite> sites);
+    std::vector<IpSite> Sites() const;
 
     // The local lookup: the first interface address other than 0.0.0.0 and 127.0.0.1 as
     // dotted-decimal text, or empty. Logs nothing.
@@ -53,7 +61,6 @@ protected:
     void Run() override;
 
 private:
-    void FillSiteList();
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
 
@@ -61,7 +68,8 @@ private:
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
-    const std::vector<IpSite> sites_;
+    mutable std::mutex sitesMutex_;
+    std::vector<IpSite> sites_;
     const WebLookup lookup_;
     const Ipv6Source findIpv6_;
     CheckRequests requests_;

@@ -165,7 +165,7 @@ void CMainDialog::StartWorkers() {
     invoker_ = std::make_shared<UiInvoker>(instance_);
     view_ = std::make_shared<CMainWindowView>(invoker_, *this);
     cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
-    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.ipSites, options_.lookupDeadlineMs);
+    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
     // alive for good.
     cycle_->Start([weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
@@ -220,14 +220,19 @@ void CMainDialog::ToggleMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(NamedStore(), settings_) && cycle_)
+    if (LoadSettingsFromRegistry(NamedStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP), FieldText(settings_.LastIPv6));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(NamedStore(), settings_);
+    // The next check asks the saved list, the one on its way keeps its own.
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SelectTab(Tab tab) {

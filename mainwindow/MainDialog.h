@@ -41,7 +41,8 @@ class CTrayIcon;
 // What the main window is built with besides the settings and the tray icon. The defaults are the
 // program's; tests point the lookups at their own sites and the page at a folder of theirs.
 struct MainDialogOptions {
-    std::vector<IpSite> ipSites = DefaultIpSites();
+    // The sites asked while the stored list is missing or damaged.
+    std::vector<IpSite> builtInSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
     PostingCycleOptions cycle;

@@ -54,14 +54,6 @@ void CMainWindowView::ShowSiteSetting(SiteField field) {
     ::SetFocus(page.Item(field == SiteField::Port ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
 }
 
-void CMainWindowView::ClearSiteList() {
-    window_.AdvancedPage().ClearSiteList();
-}
-
-void CMainWindowView::AddSiteToList(const std::string& host) {
-    window_.AdvancedPage().AddSiteToList(host);
-}
-
 void CMainWindowView::SetTrayIcon(int iconId) {
     window_.TrayIcon().SetIconById(static_cast<UINT>(iconId));
 }

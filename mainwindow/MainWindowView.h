@@ -30,8 +30,6 @@ public:
     bool WebDetectionChosen() override;
     void ShowDetailsPage() override;
     void ShowSiteSetting(SiteField field) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetTrayIcon(int iconId) override;
 
 private:
