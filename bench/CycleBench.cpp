@@ -65,6 +65,7 @@ public:
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
     void SetTrayIcon(int) override {}
+    void ShowPostingResult(bool, std::string_view) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }
 

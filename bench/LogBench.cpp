@@ -37,6 +37,7 @@ public:
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
     void SetTrayIcon(int) override {}
+    void ShowPostingResult(bool, std::string_view) override {}
 
 private:
     std::mutex mutex_;

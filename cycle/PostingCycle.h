@@ -108,6 +108,7 @@ private:
 
     void RunPost();
     void FlushLog();
+    void ReportResult(bool failed, std::string_view reason);
     // Window thread: appends to the log file, and says once in the log box when it cannot.
     void WriteLogFile(std::string_view lines);
 
@@ -122,6 +123,7 @@ private:
     std::mutex logMutex_;
     std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
     bool logClosed_ = false;              // guarded by logMutex_
+    std::string lastStep_;                // guarded by logMutex_: the last line not a status line
 
     // Window thread only.
     std::unique_ptr<LogFile> logFile_; // none without a path

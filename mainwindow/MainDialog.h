@@ -27,6 +27,7 @@
 #include "pages/SitePage.h"
 #include "settings/Settings.h"
 #include "tray/TimeWait.h"
+#include "tray/TrayStatus.h"
 
 #include <windows.h>
 
@@ -87,6 +88,7 @@ public:
     CSitePage& SitePage() noexcept { return sitePage_; }
     CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
     CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
+    CTrayStatus& TrayStatus() noexcept { return trayStatus_; }
 
 protected:
     bool OnInit() override;
@@ -95,6 +97,7 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnOK() override;
     void OnDestroy() override;
+    void OnDpiChanged() override { FitToDpi(); }
 
 private:
     void OpenOnConnectionTab();
@@ -113,6 +116,7 @@ private:
     const HINSTANCE instance_;
     Settings& settings_;
     CTrayIcon& trayIcon_;
+    CTrayStatus trayStatus_;
     MainDialogOptions options_;
     UniqueIcon icon_;
     UniqueIcon smallIcon_;

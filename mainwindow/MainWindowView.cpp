@@ -2,6 +2,7 @@
 
 #include "framework/UiInvoker.h"
 #include "mainwindow/MainDialog.h"
+#include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
 #include "tray/TrayIcon.h"
 
@@ -55,7 +56,11 @@ void CMainWindowView::ShowSiteSetting(SiteField field) {
 }
 
 void CMainWindowView::SetTrayIcon(int iconId) {
-    window_.TrayIcon().SetIconById(static_cast<UINT>(iconId));
+    window_.TrayStatus().SetBusy(iconId == IDI_TRAY_BUSY);
+}
+
+void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason) {
+    window_.TrayStatus().ShowPostingResult(failed, reason);
 }
 
 } // namespace tovra

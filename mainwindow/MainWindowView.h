@@ -31,6 +31,7 @@ public:
     void ShowDetailsPage() override;
     void ShowSiteSetting(SiteField field) override;
     void SetTrayIcon(int iconId) override;
+    void ShowPostingResult(bool failed, std::string_view reason) override;
 
 private:
     const std::shared_ptr<UiInvoker> invoker_;

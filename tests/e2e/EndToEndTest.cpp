@@ -175,6 +175,12 @@ std::vector<std::string> ListBoxEntries(HWND list) {
     return entries;
 }
 
+std::string Text(HWND control) {
+    char text[300] = {};
+    ::SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedAfterARestart) {
     StoreSite();
     std::vector<std::string> expected;
@@ -195,14 +201,22 @@ TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedA
         ::PostMessageA(::GetParent(addButton), WM_COMMAND, MAKEWPARAM(IDC_IP_SITE_ADD, BN_CLICKED),
                        reinterpret_cast<LPARAM>(addButton));
         HWND dialog = nullptr;
-        ASSERT_TRUE(
-            WaitUntil([&] { return (dialog = ::FindWindowA("#32770", "Add IP Site")) != nullptr; }, 10s));
+        // Visible only once its controls exist and its initialisation is over.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                dialog = ::FindWindowA("#32770", "Add IP Site");
+                return dialog != nullptr && ::IsWindowVisible(dialog);
+            },
+            10s));
         ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>("http://Mine.Example:8080"));
         ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_PATH), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>("where"));
         ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10s));
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10s))
+            << "hint: " << Text(::GetDlgItem(dialog, IDC_ADD_SITE_HINT))
+            << ", address: " << Text(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS))
+            << ", add enabled: " << ::IsWindowEnabled(::GetDlgItem(dialog, IDOK));
         EXPECT_EQ(ListBoxEntries(tovra.Control(IDC_IP_SITE_LIST)), expected);
         tovra.Click(IDOK);
         ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) == FALSE; }, 5s));

@@ -297,7 +297,7 @@ std::set<int> IconSizes(int groupId) {
 // Small icons are 16 to 32 pixels and large ones 32 to 64 between 100 and 200 percent scaling;
 // a size the icon lacks would be scaled from another and come out blurred.
 TEST_F(ResourcesTest, EveryIconOffersEverySizeTheShellAsksForUpToTwiceTheScale) {
-    for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY})
+    for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY, IDI_TRAY_ATTENTION})
         EXPECT_EQ(IconSizes(group), (std::set<int>{16, 20, 24, 32, 40, 48, 64})) << "icon group " << group;
 }
 
