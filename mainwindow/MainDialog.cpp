@@ -27,10 +27,6 @@ namespace {
 constexpr int kPageOffsetX = 10;
 constexpr int kPageOffsetY = 30;
 
-// Posted to itself on a change of DPI, to fit what the code placed and drew itself once the
-// dialog manager has scaled the window, its controls and fonts to the new monitor.
-constexpr UINT kFitToDpiMessage = WM_APP;
-
 UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
     const int size = SystemMetricForDpi(metric, dpi);
     return UniqueIcon(
@@ -308,14 +304,6 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_.get());
-        return true;
-    case kDpiChangedMessage:
-        // The dialog manager's own handling scales the window and what the template made.
-        ::PostMessageA(Handle(), kFitToDpiMessage, 0, 0);
-        return false;
-    case kFitToDpiMessage:
-        FitToDpi();
-        result = 0;
         return true;
     case WM_LOG_LINE:
         // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.

@@ -97,6 +97,7 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnOK() override;
     void OnDestroy() override;
+    void OnDpiChanged() override { FitToDpi(); }
 
 private:
     void OpenOnConnectionTab();
