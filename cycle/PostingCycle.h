@@ -95,6 +95,7 @@ public:
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, bool displayOnly) override;
     void SetIconById(int iconId) override;
+    ProxyCredentials ProxySignIn() override;
 
 private:
     class PostThread;
