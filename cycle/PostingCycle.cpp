@@ -29,6 +29,7 @@ struct PostJob {
     std::string remotePath;
     std::string templateFile;
     std::string address;
+    std::string ipv6Address;
 };
 
 } // namespace
@@ -178,9 +179,11 @@ void CPostingCycle::CheckAddressOnly(bool useWeb) {
         requestCheck_(useWeb, true);
 }
 
-void CPostingCycle::ShowStoredAddress(std::string_view address) {
+void CPostingCycle::ShowStoredAddress(std::string_view address, std::string_view ipv6Address) {
     view_->ShowDetectedAddress(address);
     CopyBounded(settings_.LastIP, address);
+    view_->ShowDetectedIpv6Address(ipv6Address);
+    CopyBounded(settings_.LastIPv6, ipv6Address);
 }
 
 LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
@@ -194,7 +197,8 @@ LRESULT CPostingCycle::HandleIntervalTick() {
     return 0;
 }
 
-void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOnly) {
+void CPostingCycle::OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                                      bool displayOnly) {
     if (stopping_)
         return;
     if (address.empty()) {
@@ -206,16 +210,20 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         return;
     }
     std::string previous;
+    std::string previousIpv6;
     bool forcePost = false;
     const bool shown = view_->RunOnWindowThread([&] {
         previous = view_->DetectedAddress();
+        previousIpv6 = view_->DetectedIpv6Address();
         view_->ShowDetectedAddress(address);
+        view_->ShowDetectedIpv6Address(ipv6Address);
         CopyBounded(settings_.LastIP, address);
+        CopyBounded(settings_.LastIPv6, ipv6Address);
         forcePost = settings_.ForcePost;
     });
     if (!shown)
         return;
-    switch (decision_.Decide(previous, address, displayOnly, forcePost)) {
+    switch (decision_.Decide({previous, previousIpv6}, {address, ipv6Address}, displayOnly, forcePost)) {
     case PostingDecision::Outcome::Post:
         RunPost();
         break;
@@ -259,6 +267,7 @@ void CPostingCycle::RunPost() {
         job.remotePath = FieldText(settings_.SiteRemotePath);
         job.templateFile = FieldText(settings_.LocalTemplateFile);
         job.address = FieldText(settings_.LastIP);
+        job.ipv6Address = FieldText(settings_.LastIPv6);
     });
     if (!read)
         return;
@@ -288,6 +297,7 @@ void CPostingCycle::RunPost() {
     if (!added.empty())
         AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
     uploader_->SetIpAddress(job.address);
+    uploader_->SetIpv6Address(job.ipv6Address);
     AppendLog("Connecting to " + job.siteAddress + "...");
     const bool uploaded = uploader_->Upload();
     if (stopping_)

@@ -24,10 +24,12 @@ public:
     // One status line, without time stamp or line end.
     virtual void AppendLog(std::string_view line) = 0;
 
-    // The result of one check: dotted-decimal text, or empty when nothing was found. With
-    // displayOnly the address is only shown; otherwise the owner decides whether to post, and may
-    // take as long as an upload does before it returns (the busy icon stays up meanwhile).
-    virtual void OnAddressDetected(const std::string& address, bool displayOnly) = 0;
+    // The result of one check: dotted-decimal text, or empty when nothing was found, and the
+    // machine's global IPv6 address, or empty when it has none. With displayOnly the addresses
+    // are only shown; otherwise the owner decides whether to post, and may take as long as an
+    // upload does before it returns (the busy icon stays up meanwhile).
+    virtual void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                                   bool displayOnly) = 0;
 
     // The sign-in for the system's proxy, read at the start of every web check; none by default.
     virtual ProxyCredentials ProxySignIn() { return {}; }

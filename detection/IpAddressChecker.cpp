@@ -17,8 +17,9 @@ constexpr DWORD kPollIntervalMs = 100;
 } // namespace
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
-                                     DWORD lookupDeadlineMs)
-    : owner_(std::move(owner)), sites_(std::move(sites)), lookup_(StopEvent(), lookupDeadlineMs) {}
+                                     DWORD lookupDeadlineMs, Ipv6Source findIpv6)
+    : owner_(std::move(owner)), sites_(std::move(sites)), lookup_(StopEvent(), lookupDeadlineMs),
+      findIpv6_(findIpv6) {}
 
 void CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
     requests_.Request(CheckMode{useWeb, displayOnly});
@@ -95,7 +96,13 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
             Tell([&](CheckerOwner& owner) { owner.AppendLog("Found Local IP Address of " + address); });
     }
 
-    Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, mode.displayOnly); });
+    // From the machine's own interfaces in either mode: a global IPv6 address is the public one,
+    // and no echo site needs to be asked for it.
+    const std::string ipv6Address = findIpv6_();
+    if (!ipv6Address.empty())
+        Tell([&](CheckerOwner& owner) { owner.AppendLog("Found IPv6 Address of " + ipv6Address); });
+
+    Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, ipv6Address, mode.displayOnly); });
     Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
 }
 

@@ -1,5 +1,6 @@
 #include "tray/TrayIcon.h"
 
+#include "framework/DisplayScale.h"
 #include "framework/FixedText.h"
 
 #include <windowsx.h>
@@ -18,36 +19,16 @@ constexpr UINT kSlowRetryMs = 30000;
 // a slow retry costs nothing.
 constexpr DWORD kFastRetryPeriodMs = 2 * 60 * 1000;
 
-template <typename Function> Function User32Function(const char* name) {
-    const FARPROC found = ::GetProcAddress(::GetModuleHandleA("user32.dll"), name);
-    // The detour through void(*)() keeps the function-type cast explicit.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
 // The small icon size at the window's DPI: what the shell draws a notification icon at. Windows
 // before 10 (1607) have one DPI for everything, which GetSystemMetrics already reflects.
 int SmallIconSize(HWND window) {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    using MetricsForDpi = int(WINAPI*)(int, UINT);
-    static const auto dpiForWindow = User32Function<DpiForWindow>("GetDpiForWindow");
-    static const auto metricsForDpi = User32Function<MetricsForDpi>("GetSystemMetricsForDpi");
-    if (dpiForWindow != nullptr && metricsForDpi != nullptr && window != nullptr) {
-        const UINT dpi = dpiForWindow(window);
-        const int size = dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0;
-        if (size > 0)
-            return size;
-    }
-    return ::GetSystemMetrics(SM_CXSMICON);
+    return SystemMetricForDpi(SM_CXSMICON, WindowDpi(window));
 }
 
 // True while less than periodMs has passed since that GetTickCount; right across its wrap.
 bool Within(DWORD since, DWORD periodMs) {
     return ::GetTickCount() - since < periodMs;
 }
-
-#ifndef WM_DPICHANGED
-constexpr UINT WM_DPICHANGED = 0x02E0;
-#endif
 
 } // namespace
 
@@ -312,7 +293,7 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         OnRetryTimer();
         return 0;
-    case WM_DPICHANGED:
+    case kDpiChangedMessage:
     case WM_DISPLAYCHANGE:
         // The shell draws the icon at the new scale; hand it a picture drawn for it.
         if (pictureSize_ != SmallIconSize(Handle()))

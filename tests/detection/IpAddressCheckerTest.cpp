@@ -44,6 +44,15 @@ long long MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// The machine's own IPv6 address as the tests see it: none, unless a test says otherwise, so that
+// what they expect does not depend on the network of the machine they run on.
+std::string NoIpv6Address() {
+    return {};
+}
+std::string DocumentationIpv6Address() {
+    return "2001:db8::7";
+}
+
 class IpAddressCheckerTest : public ::testing::Test {
 protected:
     void SetUp() override { echo_.UseAsProxyForThisProcess(); }
@@ -56,8 +65,9 @@ protected:
 
     CIpAddressChecker& Start(bool useWeb, bool displayOnly,
                              DWORD deadlineMs = CIpAddressChecker::kLookupDeadlineMs,
-                             std::vector<IpSite> sites = DefaultIpSites()) {
-        checker_ = std::make_shared<CIpAddressChecker>(owner_, std::move(sites), deadlineMs);
+                             std::vector<IpSite> sites = DefaultIpSites(),
+                             CIpAddressChecker::Ipv6Source findIpv6 = &NoIpv6Address) {
+        checker_ = std::make_shared<CIpAddressChecker>(owner_, std::move(sites), deadlineMs, findIpv6);
         checker_->RequestCheck(useWeb, displayOnly);
         EXPECT_TRUE(checker_->Start());
         return *checker_;
@@ -297,6 +307,22 @@ TEST_F(IpAddressCheckerTest, AnOwnerThatThrowsDoesNotEndTheChecker) {
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(2));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.12.3.7", false), Detected("84.12.3.7", true)));
+}
+
+TEST_F(IpAddressCheckerTest, EveryCheckAlsoReportsTheIpv6AddressWithALineOfItsOwn) {
+    echo_.Answer(sites_[0].host, 200, "84.12.3.7");
+    Start(true, false, CIpAddressChecker::kLookupDeadlineMs, DefaultIpSites(), &DocumentationIpv6Address);
+    ASSERT_TRUE(owner_->WaitForResults(1));
+    checker_->RequestCheck(false, true);
+    ASSERT_TRUE(owner_->WaitForResults(2));
+    const std::vector<std::string> lines = owner_->LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], sites_[0].host + sites_[0].path + " insists that I am 84.12.3.7");
+    EXPECT_EQ(lines[2], "Found IPv6 Address of 2001:db8::7");
+    EXPECT_EQ(lines.back(), "Found IPv6 Address of 2001:db8::7");
+    const std::vector<OwnerCall> results = owner_->Results();
+    EXPECT_EQ(results[0], Detected("84.12.3.7", false, "2001:db8::7"));
+    EXPECT_EQ(results[1].ipv6, "2001:db8::7");
 }
 
 TEST_F(IpAddressCheckerTest, ALocalCheckAsksNoSite) {

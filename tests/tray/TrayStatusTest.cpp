@@ -5,7 +5,7 @@
 
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
-#include "tests/support/WaitUntil.h"
+#include "tests/framework/MessagePump.h"
 #include "tray/TrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,9 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using tovra::CTrayIcon;
 using tovra::CTrayStatus;
-using tovra::test::WaitUntil;
+using tovra::test::PumpUntil;
 
 // A visible tooltip window of another process: the shell's balloon.
 BOOL CALLBACK CountBalloon(HWND window, LPARAM count) {
@@ -37,18 +36,6 @@ int BalloonsOnScreen() {
     return count;
 }
 
-// Handles this thread's messages while waiting: the tray's window lives on it.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    return WaitUntil(
-        [&] {
-            MSG message;
-            while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageA(&message);
-            return condition();
-        },
-        timeout);
-}
-
 TEST(TrayStatusTest, FailedPostingShowsTheAttentionPictureAndWhyUntilAPostSucceeds) {
     CTrayIcon tray;
     ASSERT_TRUE(tray.Create(::GetModuleHandleA(nullptr), nullptr, 0x800A, "Tovra", IDI_TRAY_NORMAL,
@@ -62,7 +49,8 @@ TEST(TrayStatusTest, FailedPostingShowsTheAttentionPictureAndWhyUntilAPostSuccee
     status.SetBusy(false);
     EXPECT_EQ(tray.PictureId(), static_cast<UINT>(IDI_TRAY_ATTENTION));
     EXPECT_EQ(tray.Tip(), "Tovra: No IP Address could be detected.");
-    EXPECT_TRUE(PumpUntil([] { return BalloonsOnScreen() > 0; }, 6s)) << "the first failure shows a balloon";
+    EXPECT_TRUE(PumpUntil([] { return BalloonsOnScreen() > 0; }, 6000))
+        << "the first failure shows a balloon";
 
     // The next failure says what failed now, without another balloon.
     status.ShowPostingResult(true, "The upload failed: 530 Login incorrect.");
