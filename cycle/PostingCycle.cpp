@@ -236,6 +236,15 @@ void CPostingCycle::SetIconById(int iconId) {
     view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
 }
 
+ProxyCredentials CPostingCycle::ProxySignIn() {
+    ProxyCredentials proxy;
+    view_->RunOnWindowThread([&] {
+        proxy.userName = FieldText(settings_.ProxyUsername);
+        proxy.password = FieldText(settings_.ProxyPassword);
+    });
+    return proxy;
+}
+
 void CPostingCycle::RunPost() {
     std::lock_guard<std::mutex> post(postMutex_);
     if (stopping_)

@@ -96,6 +96,7 @@ public:
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                            bool displayOnly) override;
     void SetIconById(int iconId) override;
+    ProxyCredentials ProxySignIn() override;
 
 private:
     class PostThread;

@@ -10,6 +10,8 @@
 // An implementation that forwards to a window must still refuse calls once that window is closing
 // (a closed UiInvoker does), because a call may already be under way when the stop comes.
 
+#include "detection/WebLookup.h"
+
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,9 @@ public:
     // upload does before it returns (the busy icon stays up meanwhile).
     virtual void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                                    bool displayOnly) = 0;
+
+    // The sign-in for the system's proxy, read at the start of every web check; none by default.
+    virtual ProxyCredentials ProxySignIn() { return {}; }
 
     // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
     virtual void SetIconById(int iconId) = 0;

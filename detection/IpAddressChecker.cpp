@@ -72,17 +72,23 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
         const std::vector<IpSite> sites = Sites();
         if (sites.empty())
             Tell([](CheckerOwner& owner) { owner.AppendLog(kNoSitesLine); });
+        ProxyCredentials proxy;
+        if (!Tell([&](CheckerOwner& owner) { proxy = owner.ProxySignIn(); }))
+            return;
         for (const IpSite& site : sites) {
             // The URL is host and path alone for a plain HTTP site, as these lines always were.
             const std::string url = SiteUrl(site);
             if (!Tell(
                     [&](CheckerOwner& owner) { owner.AppendLog("Asking " + url + " for my IP Address..."); }))
                 return;
-            address = lookup_.Ask(site).address;
-            if (!address.empty()) {
-                Tell([&](CheckerOwner& owner) { owner.AppendLog(url + " insists that I am " + address); });
+            const LookupResult answer = lookup_.Ask(site, proxy);
+            address = answer.address;
+            const std::string line =
+                address.empty() ? lookup_.FailureLine(url, answer) : url + " insists that I am " + address;
+            if (!line.empty())
+                Tell([&](CheckerOwner& owner) { owner.AppendLog(line); });
+            if (!address.empty())
                 break;
-            }
         }
     } else {
         address = FindLocalAddress();

@@ -25,6 +25,7 @@ using test::RecordingOwner;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
+using ::testing::StartsWith;
 using Clock = std::chrono::steady_clock;
 
 std::string Asking(const IpSite& site) {
@@ -130,13 +131,16 @@ TEST_F(IpAddressCheckerTest, SitesAreAskedInOrderUntilOneNamesAnAddress) {
     Start(true, false);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Asking(sites_[2]),
-                                                Insists(sites_[2], "10.1.2.3")));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip answered with HTTP status 404.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ gave no answer.", Asking(sites_[2]),
+                            Insists(sites_[2], "10.1.2.3")));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
     EXPECT_THAT(AskedHosts(), ElementsAre(sites_[0].host, sites_[1].host, sites_[2].host));
 }
 
-TEST_F(IpAddressCheckerTest, WhenEverySiteFailsFiveAskingLinesAndAnEmptyResult) {
+// After each site that gives no address, one line says why.
+TEST_F(IpAddressCheckerTest, WhenEverySiteFailsEachSaysWhyAndTheResultIsEmpty) {
     echo_.Answer(sites_[0].host, 404, "10.9.9.9");
     echo_.Answer(sites_[1].host, 500, "");
     echo_.Drop(sites_[2].host);
@@ -145,8 +149,12 @@ TEST_F(IpAddressCheckerTest, WhenEverySiteFailsFiveAskingLinesAndAnEmptyResult) 
     Start(true, false);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Asking(sites_[2]),
-                                                Asking(sites_[3]), Asking(sites_[4])));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip answered with HTTP status 404.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ answered with HTTP status 500.",
+                            Asking(sites_[2]), "api.ipify.org/ gave no answer.", Asking(sites_[3]),
+                            "ipv4.icanhazip.com/ answered, but there is no IPv4 address on its page.",
+                            Asking(sites_[4]), "ip1.dynupdate.no-ip.com/ answered with HTTP status 502."));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("", false)));
 }
 
@@ -164,11 +172,12 @@ TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(3));
 
-    EXPECT_THAT(owner_->LogLines(),
-                ElementsAre("Asking a.example/ for my IP Address...",
-                            "Asking c.example/ip for my IP Address...",
-                            "Asking b.example:8080/x for my IP Address...",
-                            "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
+    EXPECT_THAT(
+        owner_->LogLines(),
+        ElementsAre("Asking a.example/ for my IP Address...", "a.example/ answered with HTTP status 502.",
+                    "Asking c.example/ip for my IP Address...", "c.example/ip answered with HTTP status 502.",
+                    "Asking b.example:8080/x for my IP Address...",
+                    "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
     EXPECT_THAT(owner_->Results(),
                 ElementsAre(Detected("", true), Detected("10.2.2.2", true), Detected("", true)));
     EXPECT_THAT(AskedHosts(), ElementsAre("a.example", "c.example", "b.example:8080"));
@@ -182,8 +191,9 @@ TEST_F(IpAddressCheckerTest, AnUnresolvableHostAndARefusedConnectionMoveOnToTheN
     Start(true, false, CIpAddressChecker::kLookupDeadlineMs, sites);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites[0]), Asking(sites[1]), Asking(sites[2]),
-                                                Insists(sites[2], "192.0.2.1")));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites[0]), StartsWith("nowhere.invalid/ "), Asking(sites[1]),
+                            StartsWith("127.0.0.1/ "), Asking(sites[2]), Insists(sites[2], "192.0.2.1")));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("192.0.2.1", false)));
 }
 
@@ -196,7 +206,9 @@ TEST_F(IpAddressCheckerTest, LongPagesAreSearchedOnlyAtTheirStartButNeverCutAnAd
     ASSERT_TRUE(owner_->WaitForResults(1));
 
     EXPECT_THAT(owner_->LogLines(),
-                ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Insists(sites_[1], "1.2.3.45")));
+                ElementsAre(Asking(sites_[0]),
+                            "ifconfig.me/ip answered, but there is no IPv4 address on its page.",
+                            Asking(sites_[1]), Insists(sites_[1], "1.2.3.45")));
 }
 
 // A site that accepts and never answers costs one deadline, then the next site is asked.
@@ -211,6 +223,10 @@ TEST_F(IpAddressCheckerTest, AHangingSiteIsGivenUpAtTheDeadline) {
     const long long elapsed = MillisecondsSince(start);
 
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip gave no answer within 2 seconds.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ gave no answer within 2 seconds.",
+                            Asking(sites_[2]), Insists(sites_[2], "10.1.2.3")));
     EXPECT_GE(elapsed, 2 * kDeadlineMs - 100);
     EXPECT_LT(elapsed, 2 * kDeadlineMs + 3000);
 }
