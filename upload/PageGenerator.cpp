@@ -2,6 +2,7 @@
 
 #include "framework/Clock.h"
 #include "framework/File.h"
+#include "framework/ModuleFolder.h"
 #include "framework/WideText.h"
 #include "upload/TemplateExpander.h"
 #include "upload/TemplatePath.h"
@@ -9,7 +10,6 @@
 #include <windows.h>
 
 #include <new>
-#include <vector>
 
 namespace tovra {
 
@@ -27,22 +27,7 @@ std::wstring TemporaryDirectory() {
     return directory;
 }
 
-std::wstring ProgramFolder() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        // A full buffer means the name was cut; older systems say so only by filling it.
-        if (length < path.size() - 1)
-            return std::wstring(FolderOf(std::wstring_view(path.data(), length)));
-        if (path.size() >= 32768)
-            return {};
-        path.resize(path.size() * 2);
-    }
-}
-
-PageGenerator::PageGenerator() : PageGenerator(TemporaryDirectory(), ProgramFolder(), CurrentLocalTime) {}
+PageGenerator::PageGenerator() : PageGenerator(TemporaryDirectory(), ModuleFolder(), CurrentLocalTime) {}
 
 PageGenerator::PageGenerator(std::wstring pageDirectory, std::wstring programFolder, Clock clock)
     : pageDirectory_(std::move(pageDirectory)), programFolder_(std::move(programFolder)),

@@ -57,7 +57,5 @@ private:
 
 // The temporary directory as GetTempPathW reports it, with its trailing separator.
 std::wstring TemporaryDirectory();
-// The folder of the running program file, with its trailing separator.
-std::wstring ProgramFolder();
 
 } // namespace tovra

@@ -1,4 +1,5 @@
 #include "framework/File.h"
+#include "framework/ModuleFolder.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/SampleTime.h"
 #include "tests/support/WideFiles.h"
@@ -177,7 +178,7 @@ TEST(PageGeneratorDefaults, PageGoesToTheTemporaryDirectoryAndTemplatesComeFromT
     ASSERT_NE(::GetModuleFileNameW(nullptr, module, MAX_PATH), 0u);
     std::wstring expected(module);
     expected.erase(expected.find_last_of(L'\\') + 1);
-    EXPECT_EQ(ProgramFolder(), expected);
+    EXPECT_EQ(ModuleFolder(), expected);
 }
 
 } // namespace
