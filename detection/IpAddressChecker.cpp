@@ -9,13 +9,11 @@
 #include "resources/ResourceIds.h"
 
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 namespace tovra {
 namespace {
-
-// How often the idle loop looks for a request.
-constexpr DWORD kPollIntervalMs = 100;
 
 // Sent as the User-Agent.
 constexpr char kAgent[] = "Tovra";
@@ -29,10 +27,23 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_R
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
                                      DWORD lookupDeadlineMs)
-    : owner_(std::move(owner)), sites_(std::move(sites)), lookupDeadlineMs_(lookupDeadlineMs) {}
+    : owner_(std::move(owner)), sites_(std::move(sites)), lookupDeadlineMs_(lookupDeadlineMs),
+      requestEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    if (!requestEvent_)
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateEvent");
+}
 
 void CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
+    // The slot first, then the wake-up: a checker woken by this event always finds the request.
+    // A request the running loop takes before it waits leaves the event set, which costs one
+    // empty pass and nothing else.
     requests_.Request(CheckMode{useWeb, displayOnly});
+    ::SetEvent(requestEvent_.get());
+}
+
+bool CIpAddressChecker::WaitForRequest() const {
+    const HANDLE handles[] = {StopEvent(), requestEvent_.get()};
+    return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
 }
 
 template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
@@ -49,6 +60,7 @@ void CIpAddressChecker::Run() {
         FillSiteList();
     } catch (const std::exception&) {
     }
+    // A request made before Start() is waiting already: the first pass takes it without a wait.
     do {
         if (const std::optional<CheckMode> mode = requests_.Take()) {
             try {
@@ -57,7 +69,7 @@ void CIpAddressChecker::Run() {
                 RestoreNormalIcon();
             }
         }
-    } while (!WaitForStop(kPollIntervalMs));
+    } while (WaitForRequest());
 }
 
 void CIpAddressChecker::RestoreNormalIcon() noexcept {

@@ -5,8 +5,10 @@
 //
 // Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock) and the stop
-// event; the site list is read-only after construction.
+// only state they share is the request slot (CheckRequests, under its own lock), the request
+// event that wakes the idle checker, and the stop event; the site list is read-only after
+// construction. An idle checker sleeps on those two events alone, so it costs nothing between
+// checks and takes a request or a stop up at once.
 // Every blocking step of a web lookup is bounded by the lookup's deadline and by the stop event
 // (InternetSession): the checker walks away from a step that hangs, so Stop(timeout) ends it
 // within milliseconds whatever the sites do, and a step left behind in WinINet touches nothing of
@@ -36,7 +38,7 @@ public:
                                std::vector<IpSite> sites = DefaultIpSites(),
                                DWORD lookupDeadlineMs = kLookupDeadlineMs);
 
-    // Asks for a check; the checker takes it up within about 100 ms. A request made while a check
+    // Asks for a check; an idle checker takes it up at once. A request made while a check
     // runs does not change that check; it makes one more check after it (see CheckRequests for
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
@@ -51,6 +53,8 @@ protected:
     void Run() override;
 
 private:
+    // False when the stop came first.
+    bool WaitForRequest() const;
     void FillSiteList();
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
@@ -68,6 +72,7 @@ private:
     const std::vector<IpSite> sites_;
     const DWORD lookupDeadlineMs_;
     CheckRequests requests_;
+    const UniqueKernelHandle requestEvent_; // auto-reset: set by RequestCheck
 };
 
 } // namespace tovra
