@@ -42,6 +42,8 @@ int CTovraApp::Run(const char* commandLine) {
     // Without a main window there is nothing to run; the tray icon goes with this object.
     if (!mainWindow.Create())
         return 0;
+    // Later copies of the program find the window there.
+    PublishMainWindow(mainWindow.Handle());
     // Tab, the arrow keys, mnemonics, Enter and Escape in the main window and its pages.
     application_.SetKeyboardDialog(mainWindow.Handle());
     application_.RunMessageLoop();

@@ -7,9 +7,9 @@
 // settings and the tray icon through references the main window hands them, never through this
 // object.
 
-#include "app/RegistryStore.h"
 #include "framework/Application.h"
-#include "mainwindow/Settings.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
 #include "tray/TrayIcon.h"
 
 #include <windows.h>

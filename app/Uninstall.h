@@ -3,7 +3,7 @@
 // under the per-user Run key, and the settings key SOFTWARE\<company>\<product>. The company key
 // stays, as other products of the maker may live there. The program never writes the Run value.
 
-#include "app/RegistryStore.h"
+#include "settings/RegistryStore.h"
 
 namespace tovra {
 

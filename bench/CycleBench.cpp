@@ -7,9 +7,9 @@
 //
 //   cycle_bench [cycles]      (under Wine: scripts/wine-run.sh BUILD_DIR bench/cycle_bench.exe)
 
+#include "cycle/PostingCycle.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
-#include "mainwindow/PostingCycle.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 

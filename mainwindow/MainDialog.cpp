@@ -1,17 +1,16 @@
 #include "mainwindow/MainDialog.h"
 
-#include "app/InstanceGuard.h"
-#include "app/RegistryStore.h"
 #include "framework/FixedText.h"
-#include "mainwindow/AboutDialog.h"
-#include "mainwindow/MainWindowView.h"
-#include "mainwindow/HelpFile.h"
-#include "mainwindow/SettingsPages.h"
-#include "mainwindow/SettingsRegistry.h"
 #include "framework/WindowPlacement.h"
+#include "mainwindow/AboutDialog.h"
+#include "mainwindow/HelpFile.h"
+#include "mainwindow/MainWindowView.h"
+#include "mainwindow/SettingsPages.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
+#include "settings/RegistryStore.h"
+#include "settings/SettingsRegistry.h"
 #include "tray/TrayIcon.h"
 
 #include <commctrl.h>
@@ -86,8 +85,7 @@ HWND CMainDialog::Tabs() const noexcept {
 }
 
 bool CMainDialog::OnInit() {
-    // Later copies of the program find this window there; the tray's commands come here.
-    PublishMainWindow(Handle());
+    // The tray's commands come here.
     trayIcon_.SetCommandWindow(Handle());
 
     CenterWindow(Handle(), nullptr);

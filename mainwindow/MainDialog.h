@@ -14,15 +14,15 @@
 // then stops the workers with bounded waits: the program ends within a second even while a lookup
 // or an upload hangs in the network.
 
+#include "cycle/PostingCycle.h"
 #include "detection/IpAddressChecker.h"
 #include "detection/IpSite.h"
 #include "framework/Dialog.h"
 #include "framework/UiInvoker.h"
-#include "mainwindow/PostingCycle.h"
-#include "mainwindow/Settings.h"
 #include "pages/AdvancedPage.h"
 #include "pages/LocalPage.h"
 #include "pages/SitePage.h"
+#include "settings/Settings.h"
 #include "tray/TimeWait.h"
 
 #include <windows.h>

@@ -7,7 +7,7 @@
 // window closes the invoker before it goes away; from then on RunOnWindowThread runs nothing, so
 // the reference to the window is never used after the window is gone.
 
-#include "mainwindow/CycleView.h"
+#include "cycle/CycleView.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 //
 // Threads: UI thread only (the pages' controls belong to it).
 
-#include "mainwindow/Settings.h"
+#include "settings/Settings.h"
 
 namespace tovra {
 

@@ -1,6 +1,6 @@
-#include "mainwindow/LogLine.h"
-#include "mainwindow/PostingDecision.h"
-#include "mainwindow/SiteValidation.h"
+#include "cycle/LogLine.h"
+#include "cycle/PostingDecision.h"
+#include "cycle/SiteValidation.h"
 
 #include <gtest/gtest.h>
 

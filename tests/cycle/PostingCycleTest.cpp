@@ -2,12 +2,12 @@
 // order across threads, posts that never overlap, and the whole road from a real address checker
 // through a real FTP upload.
 
-#include "mainwindow/PostingCycle.h"
+#include "cycle/PostingCycle.h"
 
+#include "cycle/LogLine.h"
+#include "cycle/SiteValidation.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
-#include "mainwindow/LogLine.h"
-#include "mainwindow/SiteValidation.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/WaitUntil.h"

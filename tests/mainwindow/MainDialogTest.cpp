@@ -2,7 +2,6 @@
 // proxy, the real posting cycle uploading to the loopback FTP server, the registry of a scratch
 // HKEY_CURRENT_USER. Driven with the messages the tray and the user send, read back from controls.
 
-#include "app/RegistryStore.h"
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
@@ -12,6 +11,7 @@
 #include "resources/MainDialogIds.h"
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
+#include "settings/RegistryStore.h"
 #include "tests/framework/MessagePump.h"
 #include "tests/pages/PageTestSupport.h"
 #include "tests/settings/ScratchUserHive.h"

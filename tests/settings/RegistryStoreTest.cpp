@@ -1,5 +1,5 @@
-#include "app/RegistryStore.h"
 #include "framework/FixedText.h"
+#include "settings/RegistryStore.h"
 #include "tests/settings/ScratchUserHive.h"
 
 #include <gtest/gtest.h>

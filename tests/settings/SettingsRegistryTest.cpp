@@ -1,5 +1,5 @@
-#include "mainwindow/SettingsRegistry.h"
 #include "framework/FixedText.h"
+#include "settings/SettingsRegistry.h"
 #include "tests/settings/ScratchUserHive.h"
 
 #include <gtest/gtest.h>

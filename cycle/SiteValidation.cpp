@@ -1,4 +1,4 @@
-#include "mainwindow/SiteValidation.h"
+#include "cycle/SiteValidation.h"
 
 namespace tovra {
 namespace {

@@ -1,4 +1,4 @@
-#include "mainwindow/Settings.h"
+#include "settings/Settings.h"
 
 #include <limits>
 

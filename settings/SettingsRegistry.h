@@ -5,8 +5,8 @@
 // The store must already be named (kCompanyName, kProductName): these functions only read and
 // write values under whatever key it names.
 
-#include "app/RegistryStore.h"
-#include "mainwindow/Settings.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
 
 namespace tovra {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/LogLine.h"
+#include "cycle/LogLine.h"
 
 namespace tovra {
 

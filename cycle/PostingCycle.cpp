@@ -1,9 +1,9 @@
-#include "mainwindow/PostingCycle.h"
+#include "cycle/PostingCycle.h"
 
+#include "cycle/LogLine.h"
+#include "cycle/SiteValidation.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
-#include "mainwindow/LogLine.h"
-#include "mainwindow/SiteValidation.h"
 #include "upload/RemotePath.h"
 
 namespace tovra {

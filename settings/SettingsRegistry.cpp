@@ -1,4 +1,4 @@
-#include "mainwindow/SettingsRegistry.h"
+#include "settings/SettingsRegistry.h"
 
 #include "framework/FixedText.h"
 

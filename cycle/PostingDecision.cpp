@@ -1,4 +1,4 @@
-#include "mainwindow/PostingDecision.h"
+#include "cycle/PostingDecision.h"
 
 namespace tovra {
 

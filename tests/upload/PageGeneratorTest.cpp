@@ -1,7 +1,7 @@
-#include "upload/PageGenerator.h"
 #include "framework/File.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/SampleTime.h"
+#include "upload/PageGenerator.h"
 
 #include <gtest/gtest.h>
 

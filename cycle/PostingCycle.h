@@ -18,12 +18,12 @@
 // for while one runs waits for it. The settings are read and LastIP written on the window thread
 // only. Owned through std::shared_ptr, because the checker co-owns it as its owner.
 
+#include "cycle/CycleView.h"
+#include "cycle/PostingDecision.h"
 #include "detection/CheckerOwner.h"
 #include "framework/TimeFormat.h"
 #include "framework/WorkerThread.h"
-#include "mainwindow/CycleView.h"
-#include "mainwindow/PostingDecision.h"
-#include "mainwindow/Settings.h"
+#include "settings/Settings.h"
 #include "upload/LogSink.h"
 #include "upload/MyFtpUploader.h"
 

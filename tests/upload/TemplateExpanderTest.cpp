@@ -1,5 +1,5 @@
-#include "upload/TemplateExpander.h"
 #include "tests/support/SampleTime.h"
+#include "upload/TemplateExpander.h"
 
 #include <gtest/gtest.h>
 
