@@ -139,7 +139,7 @@ std::string CIpAddressChecker::FetchAddressPage(const std::string& host, const s
 }
 
 std::string CIpAddressChecker::FindLocalAddress() {
-    const std::uint32_t address = ChooseLocalAddress(ReadInterfaceAddresses());
+    const std::uint32_t address = ChooseLocalAddress(ReadInterfaceAddresses(), DefaultRouteInterface());
     return address == 0 ? std::string() : DottedQuadText(address);
 }
 

@@ -45,8 +45,8 @@ public:
 
     const std::vector<IpSite>& Sites() const { return sites_; }
 
-    // The local lookup: the first interface address other than 0.0.0.0 and 127.0.0.1 as
-    // dotted-decimal text, or empty. Logs nothing.
+    // The local lookup: the address of the interface that reaches the internet (ChooseLocalAddress)
+    // as dotted-decimal text, or empty. Logs nothing.
     static std::string FindLocalAddress();
 
 protected:
