@@ -80,8 +80,9 @@ CPostingCycle::~CPostingCycle() {
         postThread_->RequestStop();
 }
 
-void CPostingCycle::Start(RequestCheckFn requestCheck) {
+void CPostingCycle::Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck) {
     requestCheck_ = std::move(requestCheck);
+    scheduleCheck_ = std::move(scheduleCheck);
     if (postThread_)
         return;
     postThread_ = std::make_shared<PostThread>(weak_from_this());
@@ -150,9 +151,31 @@ LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
     return 0;
 }
 
-LRESULT CPostingCycle::HandleIntervalTick() {
+LRESULT CPostingCycle::HandleIntervalTick(WPARAM reason) {
+    if (stopping_)
+        return 0;
+    switch (static_cast<CheckReason>(reason)) {
+    case CheckReason::ResumedFromSleep:
+        AppendLog(kResumedLine);
+        break;
+    case CheckReason::NetworkChanged:
+        AppendLog(kNetworkChangedLine);
+        break;
+    case CheckReason::Retry:
+        AppendLog(kRetryLine);
+        retryRunning_ = true;
+        break;
+    case CheckReason::Interval:
+        break;
+    }
     CheckAndPost();
     return 0;
+}
+
+void CPostingCycle::SettleCheck(bool failed) {
+    const bool wasRetry = retryRunning_.exchange(false);
+    if (failed && !wasRetry && !stopping_ && scheduleCheck_)
+        scheduleCheck_(CheckReason::Retry);
 }
 
 void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOnly) {
@@ -162,6 +185,8 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         // Keep the field and LastIP: publishing a page without an address over a good one helps
         // nobody, and the next check may well succeed.
         AppendLog(kNothingDetectedLine);
+        if (!displayOnly)
+            SettleCheck(true);
         return;
     }
     std::string previous;
@@ -176,10 +201,11 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         return;
     switch (decision_.Decide(previous, address, displayOnly, forcePost)) {
     case PostingDecision::Outcome::Post:
-        RunPost();
+        SettleCheck(!RunPost());
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
+        SettleCheck(false);
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
@@ -199,10 +225,10 @@ void CPostingCycle::SetIconById(int iconId) {
     view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
 }
 
-void CPostingCycle::RunPost() {
+bool CPostingCycle::RunPost() {
     std::lock_guard<std::mutex> post(postMutex_);
     if (stopping_)
-        return;
+        return false;
 
     PostJob job;
     const bool read = view_->RunOnWindowThread([&] {
@@ -217,7 +243,7 @@ void CPostingCycle::RunPost() {
         job.address = FieldText(settings_.LastIP);
     });
     if (!read)
-        return;
+        return false;
 
     const SiteCheck check = ValidateSite(job.siteAddress, job.sitePort);
     if (check.problem != SiteProblem::None) {
@@ -226,7 +252,7 @@ void CPostingCycle::RunPost() {
         view_->RunOnWindowThread([&] {
             view_->ShowSiteSetting(address ? CycleView::SiteField::SiteAddress : CycleView::SiteField::Port);
         });
-        return;
+        return false;
     }
 
     uploader_->CloseConnection();
@@ -246,6 +272,7 @@ void CPostingCycle::RunPost() {
     const bool uploaded = uploader_->Upload();
     if (!stopping_)
         decision_.RecordUpload(uploaded);
+    return uploaded;
 }
 
 } // namespace tovra

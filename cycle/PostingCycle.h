@@ -20,6 +20,7 @@
 
 #include "cycle/CycleView.h"
 #include "cycle/PostingDecision.h"
+#include "detection/CheckReason.h"
 #include "detection/CheckerOwner.h"
 #include "framework/TimeFormat.h"
 #include "framework/WorkerThread.h"
@@ -39,7 +40,12 @@
 namespace tovra {
 
 inline constexpr UINT WM_LOG_LINE = WM_USER + 140;
-inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141;
+inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141; // wParam: the CheckReason
+
+// Why a check that the timer sent early runs; logged before "Checking IP Address...".
+inline constexpr std::string_view kResumedLine = "Resumed from sleep";
+inline constexpr std::string_view kNetworkChangedLine = "Network changed";
+inline constexpr std::string_view kRetryLine = "Trying again after a failed check";
 
 // What the cycle is built with; tests point the page, the clock and the box elsewhere.
 struct PostingCycleOptions {
@@ -54,6 +60,7 @@ class CPostingCycle : public CheckerOwner,
                       public std::enable_shared_from_this<CPostingCycle> {
 public:
     using RequestCheckFn = std::function<void(bool useWeb, bool displayOnly)>;
+    using ScheduleCheckFn = std::function<void(CheckReason reason)>;
     using ClockFn = std::function<LocalDateTime()>;
 
     // settings belongs to the application and is touched on the window thread only.
@@ -61,8 +68,11 @@ public:
                                                  PostingCycleOptions options = {});
     ~CPostingCycle();
 
-    // Window thread. requestCheck reaches the address checker (RequestCheck).
-    void Start(RequestCheckFn requestCheck);
+    // Window thread. requestCheck reaches the address checker (RequestCheck); scheduleCheck asks the
+    // interval timer for an early check (CTimeWait::ScheduleCheck), called on the checker thread
+    // when a check that may post found no address or could not upload. That check gets one retry;
+    // the retry itself gets none, and the regular interval takes over.
+    void Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck = {});
     // Window thread, once the view has stopped running calls: ends a running upload, stops the
     // post thread (a bounded wait), and makes every later call a no-op that logs nothing.
     void Stop();
@@ -81,7 +91,8 @@ public:
     void ShowStoredAddress(std::string_view address);
 
     LRESULT HandleLogLine(LPARAM text);
-    LRESULT HandleIntervalTick();
+    // A tick of the interval timer: reason is its wParam (a CheckReason; 0 for the regular tick).
+    LRESULT HandleIntervalTick(WPARAM reason = 0);
 
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, bool displayOnly) override;
@@ -93,13 +104,18 @@ private:
     class PostThread;
 
     CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options);
-    void RunPost();
+    // True when the page was uploaded.
+    bool RunPost();
+    // After a check that may post: asks for its retry when it failed, unless it was the retry.
+    void SettleCheck(bool failed);
     void FlushLog();
 
     const std::shared_ptr<CycleView> view_;
     Settings& settings_;
     const ClockFn clock_;
     RequestCheckFn requestCheck_;
+    ScheduleCheckFn scheduleCheck_;
+    std::atomic<bool> retryRunning_{false}; // a retry was asked of the checker, its result not yet in
     std::shared_ptr<PostThread> postThread_;
     PostingDecision decision_;
     std::atomic<bool> stopping_{false};

@@ -41,6 +41,7 @@ struct MainDialogOptions {
     std::vector<IpSite> ipSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
+    EarlyCheckDelays earlyChecks;
     PostingCycleOptions cycle;
 };
 
