@@ -1,8 +1,9 @@
 // The baselines that program_bench measures beside Tovra, in the same Wine and the same run:
 //   bench_empty_tray.exe        a hidden window and an icon in the notification area;
 //   bench_comparison_tray.exe   the same, plus what Tovra uses of the system: common controls 6
-//                               with visual styles (its manifest), a tab control and a multi-line
-//                               edit, and WinINet after one HTTP request (to the URL given as the
+//                               with visual styles (its manifest, and the tab page's theme opened as
+//                               Tovra's pages open it), a tab control and a multi-line edit, and
+//                               WinINet after one HTTP request (to the URL given as the
 //                               argument, through the proxy the environment names).
 // Each shows its window's class name, "TovraBenchTray", once it is ready, and ends on WM_CLOSE.
 
@@ -10,6 +11,7 @@
 
 #ifdef TOVRA_BENCH_COMPARISON
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <wininet.h>
 #endif
 #include <shellapi.h>
@@ -57,6 +59,8 @@ void AddControls(HWND window, HINSTANCE instance) {
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<char*>("Details");
     ::SendMessageA(tabs, TCM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    // Opening the theme maps its file: Tovra's pages do it through EnableThemeDialogTexture.
+    ::OpenThemeData(tabs, L"TAB");
     ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                       WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 16, 40, 340, 160,
                       window, nullptr, instance, nullptr);

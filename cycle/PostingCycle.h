@@ -10,7 +10,7 @@
 //   message handlers. None of them waits for the network or for another thread's post.
 // - Checker thread: OnAddressDetected, which returns after the post it started has finished, and
 //   the CheckerOwner calls.
-// - Post thread (the cycle's own): the posts the "Post IP now" button asks for.
+// - Post thread (the cycle's own, started for them): the posts the "Post IP now" button asks for.
 // - Any thread: AppendLog. Lines are stamped and queued under logMutex_ in call order, and the
 //   queue is written out on the window thread, so the log keeps the order of the calls and no
 //   thread ever holds a lock while it waits for the window thread.
