@@ -3,10 +3,14 @@
 #include "app/InstanceGuard.h"
 #include "app/Uninstall.h"
 #include "app/UninstallCommand.h"
+#include "cycle/LogFile.h"
+#include "mainwindow/AboutDialog.h"
 #include "mainwindow/MainDialog.h"
 #include "resources/ResourceIds.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 namespace tovra {
 
@@ -37,7 +41,11 @@ int CTovraApp::Run(const char* commandLine) {
     trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip,
                      CTrayIcon::LoadPicture(instance, IDI_TRAY_NORMAL), IDR_TRAY_MENU, false);
 
-    CMainDialog mainWindow(instance, settings_, trayIcon_);
+    // Every line of the log also goes to the user's own log file, across runs.
+    MainDialogOptions options;
+    options.cycle.logFilePath = LogFile::DefaultPath();
+    options.cycle.programVersion = CAboutDialog::kVersion;
+    CMainDialog mainWindow(instance, settings_, trayIcon_, std::move(options));
     application_.SetMainWindow(mainWindow);
     // Without a main window there is nothing to run; the tray icon goes with this object.
     if (!mainWindow.Create())

@@ -10,6 +10,7 @@
 #include "cycle/PostingCycle.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
 
     auto view = std::make_shared<TimingView>();
     tovra::PostingCycleOptions options;
-    options.pageGenerator = tovra::PageGenerator(folder, folder, [] { return tovra::LocalDateTime{}; });
+    options.pageGenerator = tovra::PageGenerator(tovra::WidenAnsi(folder), tovra::WidenAnsi(folder),
+                                                 [] { return tovra::LocalDateTime{}; });
     auto cycle = tovra::CPostingCycle::Create(view, settings, std::move(options));
     auto checker = std::make_shared<tovra::CIpAddressChecker>(
         cycle, std::vector<tovra::IpSite>{{"echo.bench", "/myip.html"}});

@@ -17,7 +17,7 @@ function(tovra_target_settings target)
     target_compile_options(${target} PRIVATE ${TOVRA_WARNINGS} ${TOVRA_SANITIZE})
     target_compile_definitions(${target} PUBLIC ${TOVRA_DEFINES})
     target_link_options(${target} PRIVATE ${TOVRA_SANITIZE})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
 # tovra_library(<name> [PORTABLE src...] [WINDOWS src...] [DEPENDS lib...] [WINDOWS_LIBS syslib...])

@@ -11,4 +11,8 @@ std::string FormatLogLine(const LocalDateTime& time, std::string_view text) {
     return line;
 }
 
+std::string FormatLogFileLine(const LocalDateTime& time, std::string_view text) {
+    return FormatTime(time, "%Y-%m-%d ") + FormatLogLine(time, text);
+}
+
 } // namespace tovra

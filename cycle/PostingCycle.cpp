@@ -1,10 +1,15 @@
 #include "cycle/PostingCycle.h"
 
 #include "cycle/LogLine.h"
+#include "cycle/LogRedaction.h"
 #include "cycle/SiteValidation.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
+#include "framework/InternetError.h"
+#include "framework/WideText.h"
 #include "upload/RemotePath.h"
+
+#include <utility>
 
 namespace tovra {
 namespace {
@@ -79,6 +84,9 @@ std::shared_ptr<CPostingCycle> CPostingCycle::Create(std::shared_ptr<CycleView> 
 CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options)
     : view_(std::move(view)), settings_(settings),
       clock_(options.clock ? std::move(options.clock) : ClockFn(&CurrentLocalTime)),
+      logFile_(options.logFilePath.empty() ? nullptr
+                                           : std::make_unique<LogFile>(std::move(options.logFilePath))),
+      programVersion_(std::move(options.programVersion)),
       uploader_(std::make_unique<CMyFtpUploader>(*this, std::move(options.pageGenerator))) {
     uploader_->SetStepTimeout(options.uploadStepTimeoutMs);
     if (options.errorBox)
@@ -101,6 +109,9 @@ CPostingCycle::~CPostingCycle() {
 void CPostingCycle::Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck) {
     requestCheck_ = std::move(requestCheck);
     scheduleCheck_ = std::move(scheduleCheck);
+    if (std::exchange(runStarted_, true))
+        return;
+    WriteLogFile(FormatLogFileLine(clock_(), "Tovra " + programVersion_ + " started"));
 }
 
 void CPostingCycle::Stop() {
@@ -113,6 +124,8 @@ void CPostingCycle::Stop() {
     uploader_->Cancel();
     if (postThread_)
         postThread_->Stop(kPostThreadJoinMs);
+    if (runStarted_ && !std::exchange(runEnded_, true))
+        WriteLogFile(FormatLogFileLine(clock_(), "Tovra ended"));
 }
 
 void CPostingCycle::AppendLog(std::string_view text) {
@@ -121,19 +134,43 @@ void CPostingCycle::AppendLog(std::string_view text) {
         if (logClosed_)
             return;
         // Stamped here, in the order of the calls, whichever thread then writes it out.
-        pendingLog_ += FormatLogLine(clock_(), text);
+        pendingLog_.push_back(PendingLine{clock_(), std::string(text)});
     }
     view_->RunOnWindowThread([this] { FlushLog(); });
 }
 
 void CPostingCycle::FlushLog() {
-    std::string lines;
+    std::vector<PendingLine> pending;
     {
         std::lock_guard<std::mutex> lock(logMutex_);
-        lines.swap(pendingLog_);
+        pending.swap(pendingLog_);
     }
-    if (!lines.empty())
-        view_->AppendLogText(lines);
+    if (pending.empty())
+        return;
+    // The passwords as they are now: the settings are this thread's to read.
+    const std::string_view secrets[] = {FieldText(settings_.SitePassword),
+                                        FieldText(settings_.ProxyPassword)};
+    std::string box;
+    std::string file;
+    for (const PendingLine& line : pending) {
+        const std::string text = HideSecrets(line.text, secrets);
+        box += FormatLogLine(line.time, text);
+        if (logFile_)
+            file += FormatLogFileLine(line.time, text);
+    }
+    view_->AppendLogText(box);
+    WriteLogFile(file);
+}
+
+void CPostingCycle::WriteLogFile(std::string_view lines) {
+    if (!logFile_ || lines.empty() || logFile_->Append(lines) || std::exchange(logFileFailureShown_, true))
+        return;
+    // Once: a full disk would otherwise add a line of its own to every line of the log.
+    std::string reason = InternetError::MessageText(logFile_->LastError());
+    if (reason.empty())
+        reason = "error " + std::to_string(logFile_->LastError());
+    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " +
+                                                     NarrowForDisplay(logFile_->Path()) + ": " + reason));
 }
 
 void CPostingCycle::PostNow() {

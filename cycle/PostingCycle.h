@@ -13,12 +13,16 @@
 // - Post thread (the cycle's own, started for them): the posts the "Post IP now" button asks for.
 // - Any thread: AppendLog. Lines are stamped and queued under logMutex_ in call order, and the
 //   queue is written out on the window thread, so the log keeps the order of the calls and no
-//   thread ever holds a lock while it waits for the window thread.
+//   thread ever holds a lock while it waits for the window thread. The window thread writes each
+//   batch to the log box and then to the log file, passwords hidden from both; the file's write
+//   is a single append to a file opened for it (LogFile), and one that fails is dropped, never
+//   retried, so the file never holds up a worker waiting for its line.
 // Posts are serialised by postMutex_, which only the checker and post threads take: a post asked
 // for while one runs waits for it. The settings are read and LastIP written on the window thread
 // only. Owned through std::shared_ptr, because the checker co-owns it as its owner.
 
 #include "cycle/CycleView.h"
+#include "cycle/LogFile.h"
 #include "cycle/PostingDecision.h"
 #include "detection/CheckReason.h"
 #include "detection/CheckerOwner.h"
@@ -36,6 +40,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tovra {
 
@@ -53,6 +58,8 @@ struct PostingCycleOptions {
     DWORD uploadStepTimeoutMs = kUploadStepTimeoutMs;
     std::function<LocalDateTime()> clock;      // the log's time; the local time when empty
     std::function<void(const char*)> errorBox; // the uploader's box; a message box when empty
+    std::wstring logFilePath;                  // the log on disk (LogFile); none when empty
+    std::string programVersion;                // named in the log file's line that opens a run
 };
 
 class CPostingCycle : public CheckerOwner,
@@ -71,10 +78,12 @@ public:
     // Window thread. requestCheck reaches the address checker (RequestCheck); scheduleCheck asks the
     // interval timer for an early check (CTimeWait::ScheduleCheck), called on the checker thread
     // when a check that may post found no address or could not upload. That check gets one retry;
-    // the retry itself gets none, and the regular interval takes over.
+    // the retry itself gets none, and the regular interval takes over. Opens the run in the log
+    // file: "Tovra <version> started".
     void Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck = {});
     // Window thread, once the view has stopped running calls: ends a running upload, stops the
-    // post thread (a bounded wait), and makes every later call a no-op that logs nothing.
+    // post thread (a bounded wait), closes the run in the log file ("Tovra ended") and makes every
+    // later call a no-op that logs nothing.
     void Stop();
 
     // Any thread: one time-stamped line; returns once it is in the log box (or the window is gone).
@@ -104,11 +113,18 @@ private:
     class PostThread;
 
     CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options);
+    struct PendingLine {
+        LocalDateTime time;
+        std::string text;
+    };
+
     // True when the page was uploaded.
     bool RunPost();
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     void FlushLog();
+    // Window thread: appends to the log file, and says once in the log box when it cannot.
+    void WriteLogFile(std::string_view lines);
 
     const std::shared_ptr<CycleView> view_;
     Settings& settings_;
@@ -121,8 +137,15 @@ private:
     std::atomic<bool> stopping_{false};
 
     std::mutex logMutex_;
-    std::string pendingLog_; // guarded by logMutex_: stamped lines not yet in the log box
-    bool logClosed_ = false; // guarded by logMutex_
+    std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
+    bool logClosed_ = false;              // guarded by logMutex_
+
+    // Window thread only.
+    std::unique_ptr<LogFile> logFile_; // none without a path
+    const std::string programVersion_;
+    bool logFileFailureShown_ = false;
+    bool runStarted_ = false; // the log file has the run's opening line (window thread)
+    bool runEnded_ = false;
 
     std::mutex postMutex_;
     std::unique_ptr<CMyFtpUploader> uploader_; // used under postMutex_; Cancel from Stop

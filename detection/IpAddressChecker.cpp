@@ -3,31 +3,16 @@
 #include "detection/AddressScan.h"
 #include "detection/InterfaceAddresses.h"
 #include "detection/LocalAddressChoice.h"
-#include "framework/HttpConnection.h"
-#include "framework/HttpRequest.h"
-#include "framework/InternetSession.h"
 #include "resources/ResourceIds.h"
 
-#include <chrono>
 #include <system_error>
 #include <utility>
 
 namespace tovra {
-namespace {
-
-// Sent as the User-Agent.
-constexpr char kAgent[] = "Tovra";
-
-// The echo sites' answer changes with the address, so a cached page would report an old one.
-// Nothing here may show a dialog: the checker runs unattended.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD |
-                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
-
-} // namespace
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
                                      DWORD lookupDeadlineMs)
-    : owner_(std::move(owner)), sites_(std::move(sites)), lookupDeadlineMs_(lookupDeadlineMs),
+    : owner_(std::move(owner)), sites_(std::move(sites)), lookup_(StopEvent(), lookupDeadlineMs),
       requestEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     if (!requestEvent_)
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateEvent");
@@ -96,7 +81,7 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
                     owner.AppendLog("Asking " + site.host + site.path + " for my IP Address...");
                 }))
                 return;
-            address = AskWebSite(site.host, site.path);
+            address = lookup_.Ask(site).address;
             if (!address.empty()) {
                 Tell([&](CheckerOwner& owner) {
                     owner.AppendLog(site.host + site.path + " insists that I am " + address);
@@ -112,30 +97,6 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
 
     Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, mode.displayOnly); });
     Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
-}
-
-std::string CIpAddressChecker::AskWebSite(const std::string& host, const std::string& path) {
-    try {
-        return FetchAddressPage(host, path);
-    } catch (const std::exception&) {
-        // Whatever step failed, and however (WinINet, or the system refusing a thread or an
-        // event for the bounded steps), it means the same: this site gave no address.
-        return {};
-    }
-}
-
-std::string CIpAddressChecker::FetchAddressPage(const std::string& host, const std::string& path) {
-    InternetSession session(kAgent);
-    session.SetStopEvent(StopEvent());
-    session.SetDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(lookupDeadlineMs_));
-    HttpConnection connection(session, host);
-    HttpRequest request(connection, path, kRequestFlags);
-    request.Send();
-    // An error page may well name an address (the proxy's, say): only a 2xx answer counts.
-    if (request.StatusCode() / 100 != 2)
-        return {};
-    const std::uint32_t address = FindFirstAddress(request.Read(kPageReadBytes));
-    return address == 0 ? std::string() : DottedQuadText(address);
 }
 
 std::string CIpAddressChecker::FindLocalAddress() {

@@ -9,14 +9,13 @@
 // event that wakes the idle checker, and the stop event; the site list is read-only after
 // construction. An idle checker sleeps on those two events alone, so it costs nothing between
 // checks and takes a request or a stop up at once.
-// Every blocking step of a web lookup is bounded by the lookup's deadline and by the stop event
-// (InternetSession): the checker walks away from a step that hangs, so Stop(timeout) ends it
-// within milliseconds whatever the sites do, and a step left behind in WinINet touches nothing of
-// the checker's or its owner's.
+// A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
+// checker within milliseconds whatever the sites do.
 
 #include "detection/CheckRequests.h"
 #include "detection/CheckerOwner.h"
 #include "detection/IpSite.h"
+#include "detection/WebLookup.h"
 #include "framework/WorkerThread.h"
 
 #include <memory>
@@ -27,10 +26,7 @@ namespace tovra {
 
 class CIpAddressChecker : public WorkerThread {
 public:
-    // How long one site may take before the next is asked. A lookup through a loopback echo site
-    // takes 5 to 30 ms under Wine; 10 s leaves a slow real site ample room, while five dead ones
-    // still cost under a minute, well inside the interval between timed checks.
-    static constexpr DWORD kLookupDeadlineMs = 10000;
+    static constexpr DWORD kLookupDeadlineMs = WebLookup::kDeadlineMs;
 
     // Create with std::make_shared (WorkerThread's rule). The first check runs as soon as the
     // thread starts if one was requested before Start().
@@ -59,18 +55,12 @@ private:
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
 
-    // The address that one site names, or empty: no answer, no 2xx answer, no address in it, no
-    // answer within the deadline, or a stop meanwhile.
-    std::string AskWebSite(const std::string& host, const std::string& path);
-    // AskWebSite's work; throws (InternetError, mostly) for every way the exchange can fail.
-    std::string FetchAddressPage(const std::string& host, const std::string& path);
-
     // Runs fn on the owner unless a stop has been requested; false when it did not run.
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
     const std::vector<IpSite> sites_;
-    const DWORD lookupDeadlineMs_;
+    const WebLookup lookup_;
     CheckRequests requests_;
     const UniqueKernelHandle requestEvent_; // auto-reset: set by RequestCheck
 };

@@ -9,11 +9,11 @@ bool File::Fail() {
     return false;
 }
 
-bool File::Open(const std::string& path, Mode mode) {
+bool File::Open(const std::wstring& path, Mode mode) {
     Close();
     lastError_ = ERROR_SUCCESS;
     const bool reading = mode == Mode::Read;
-    handle_.reset(::CreateFileA(path.c_str(), reading ? GENERIC_READ : GENERIC_WRITE,
+    handle_.reset(::CreateFileW(path.c_str(), reading ? GENERIC_READ : GENERIC_WRITE,
                                 reading ? FILE_SHARE_READ : 0, nullptr,
                                 reading ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return handle_ ? true : Fail();

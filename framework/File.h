@@ -1,5 +1,5 @@
 #pragma once
-// A file opened through CreateFileA and owned for its lifetime. Failures return false and keep
+// A file opened through CreateFileW and owned for its lifetime. Failures return false and keep
 // the system's error code for the caller to report; nothing here throws.
 
 #include "framework/Win32Handles.h"
@@ -24,7 +24,7 @@ public:
     File& operator=(File&&) noexcept = default;
 
     // Closes whatever was open first. On failure LastError() tells why.
-    bool Open(const std::string& path, Mode mode);
+    bool Open(const std::wstring& path, Mode mode);
     bool IsOpen() const noexcept { return static_cast<bool>(handle_); }
     void Close() noexcept { handle_.reset(); }
 

@@ -1,6 +1,7 @@
 #include "framework/FtpConnection.h"
 
 #include "framework/InternetSessionState.h"
+#include "framework/WideText.h"
 
 namespace tovra {
 
@@ -50,14 +51,24 @@ void FtpConnection::SetCurrentDirectory(const std::string& directory) {
     });
 }
 
-void FtpConnection::PutFile(const std::string& localPath, const std::string& remoteName, DWORD transferType) {
+void FtpConnection::PutFile(const std::wstring& localPath, const std::string& remoteName,
+                            DWORD transferType) {
     HINTERNET handle = handle_.Live();
     if (handle == nullptr)
         throw InternetError::Cancelled();
     const std::shared_ptr<InternetSessionState>& state = handle_.State();
     const DWORD_PTR context = state->Context();
+    // The narrow call whenever the code page can name the local file, so that the remote name
+    // goes out exactly as it always has; the wide one only for a path that it cannot name, with
+    // the remote name widened from the code page, which WinINet narrows back to it for the wire.
+    const std::optional<std::string> narrowPath = NarrowExactly(localPath);
+    const std::wstring wideRemoteName = narrowPath ? std::wstring() : WidenAnsi(remoteName);
     state->Run([=]() -> StepResult {
-        if (!FtpPutFileA(handle, localPath.c_str(), remoteName.c_str(), transferType, context))
+        const BOOL stored =
+            narrowPath
+                ? FtpPutFileA(handle, narrowPath->c_str(), remoteName.c_str(), transferType, context)
+                : FtpPutFileW(handle, localPath.c_str(), wideRemoteName.c_str(), transferType, context);
+        if (!stored)
             return Failed();
         return {true, nullptr, std::nullopt};
     });

@@ -28,8 +28,10 @@ public:
 
     void SetCurrentDirectory(const std::string& directory);
 
-    // Stores the local file under remoteName in the current directory.
-    void PutFile(const std::string& localPath, const std::string& remoteName,
+    // Stores the local file under remoteName in the current directory. The local path is UTF-16
+    // (a folder of the user's may have a name the code page cannot spell); the remote name is
+    // sent as the code-page bytes it is.
+    void PutFile(const std::wstring& localPath, const std::string& remoteName,
                  DWORD transferType = FTP_TRANSFER_TYPE_ASCII);
 
     void Close() noexcept;

@@ -1,10 +1,13 @@
 #pragma once
 // The About box: the product name in a large title font, the version and the maker, on a light
-// blue background. Shown modally from the tray menu and the main window's system menu; each
-// showing constructs its own object, which owns its font and brush.
+// blue background, or in the system's colours while a high-contrast theme is on. Shown modally
+// from the tray menu and the main window's system menu; each showing constructs its own object,
+// which owns its font, brush and banner.
 
 #include "framework/Dialog.h"
 #include "framework/Win32Handles.h"
+#include "mainwindow/BannerPicture.h"
+#include "resources/Version.h"
 
 #include <windows.h>
 
@@ -12,7 +15,8 @@ namespace tovra {
 
 class CAboutDialog : public Dialog {
 public:
-    CAboutDialog();
+    // highContrast tells whether a high-contrast theme is on; tests stand in for the system's.
+    explicit CAboutDialog(bool (*highContrast)() = &HighContrast);
     ~CAboutDialog() override;
 
     // Runs the box over owner until the user closes it.
@@ -22,7 +26,11 @@ public:
     // 14 points, as a character height (negative), rounded to the nearest pixel.
     static int TitleFontHeight(int pixelsPerInch) noexcept;
 
-    static constexpr const char* kVersion = "2.0 (build 7)";
+    static constexpr const char* kVersion = TOVRA_VERSION_DISPLAY;
+
+    // Whether the user has a high-contrast theme on, asked afresh at each call so that a theme
+    // switched while the box is open is followed at its next paint.
+    static bool HighContrast() noexcept;
 
 protected:
     bool OnInit() override;
@@ -30,7 +38,11 @@ protected:
     void OnDestroy() override;
 
 private:
+    void FitToDpi();
+
+    bool (*const highContrast_)();
     UniqueFont titleFont_;
+    BannerPicture banner_;
     UniqueBrush background_;
 };
 

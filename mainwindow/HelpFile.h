@@ -9,8 +9,9 @@
 namespace tovra {
 
 // The help file's full path beside the given module's file (the program when null). Empty when
-// the module's file name cannot be read.
-std::string HelpFilePath(HMODULE module = nullptr);
+// the module's file name cannot be read. Wide: a per-user install lies under the user's profile,
+// whose name the system code page may not be able to spell.
+std::wstring HelpFilePath(HMODULE module = nullptr);
 
 // Opens the help file with its associated program, owned by owner. False when the file is
 // missing or the shell could not open it; nothing is shown to the user then.

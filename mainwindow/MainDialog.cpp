@@ -1,5 +1,6 @@
 #include "mainwindow/MainDialog.h"
 
+#include "framework/DisplayScale.h"
 #include "framework/FixedText.h"
 #include "framework/WindowPlacement.h"
 #include "mainwindow/AboutDialog.h"
@@ -8,6 +9,7 @@
 #include "mainwindow/SettingsPages.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
+#include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 #include "settings/RegistryStore.h"
 #include "settings/SettingsRegistry.h"
@@ -24,14 +26,15 @@ namespace {
 // its border and below the row of tabs. The row grows with the display's scale, and so do these.
 constexpr int kPageOffsetX = 10;
 constexpr int kPageOffsetY = 30;
-constexpr int kBaseDpi = 96;
 
-int DisplayDpi(HWND window) {
-    const HDC dc = ::GetDC(window);
-    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : kBaseDpi;
-    if (dc)
-        ::ReleaseDC(window, dc);
-    return dpi > 0 ? dpi : kBaseDpi;
+// Posted to itself on a change of DPI, to fit what the code placed and drew itself once the
+// dialog manager has scaled the window, its controls and fonts to the new monitor.
+constexpr UINT kFitToDpiMessage = WM_APP;
+
+UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
+    const int size = SystemMetricForDpi(metric, dpi);
+    return UniqueIcon(
+        static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, size, size, 0)));
 }
 
 // The timer is started with a long interval and set to the real one straight after, so that the
@@ -53,14 +56,7 @@ CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& tray
       localPage_([this](bool useWeb) {
           if (cycle_)
               cycle_->CheckAddressOnly(useWeb);
-      }) {
-    icon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                            LR_SHARED));
-    smallIcon_ = static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON),
-                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-}
+      }) {}
 
 CMainDialog::~CMainDialog() {
     StopWorkers();
@@ -77,7 +73,18 @@ bool CMainDialog::Create() {
         ExitProgram();
         return false;
     }
+    // A first run, with no site stored yet, would sit unseen in the tray with nothing to post to:
+    // it opens where a new user has to begin. Once a site is saved, starts stay in the tray.
+    if (FieldText(settings_.SiteAddress).empty())
+        OpenOnConnectionTab();
     return true;
+}
+
+void CMainDialog::OpenOnConnectionTab() {
+    SelectTab(kConnectionTab);
+    Show(SW_SHOW);
+    ::SetForegroundWindow(Handle());
+    ::SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(sitePage_.Item(IDC_SITE_ADDRESS)), TRUE);
 }
 
 HWND CMainDialog::Tabs() const noexcept {
@@ -90,13 +97,12 @@ bool CMainDialog::OnInit() {
 
     CenterWindow(Handle(), nullptr);
     AddAboutToSystemMenu();
-    SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
     InsertTabs();
     CreatePage(localPage_, localPage_.Create(instance_, Handle()), true);
     CreatePage(sitePage_, sitePage_.Create(instance_, Handle()), false);
     CreatePage(advancedPage_, advancedPage_.Create(instance_, Handle()), false);
+    FitToDpi();
 
     StartWorkers();
     // No focus yet: the dialog manager would make the hidden window active to give it, and an
@@ -129,17 +135,34 @@ void CMainDialog::InsertTabs() const {
 }
 
 void CMainDialog::CreatePage(Dialog& page, bool created, bool visible) const {
-    if (!created)
-        return;
+    if (created)
+        PlacePage(page, visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
+}
+
+void CMainDialog::PlacePage(HWND page, UINT showFlag) const {
     RECT tabs{};
     ::GetWindowRect(Tabs(), &tabs);
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&tabs), 2);
-    const int dpi = DisplayDpi(Handle());
-    const int x = tabs.left + ::MulDiv(kPageOffsetX, dpi, kBaseDpi);
-    const int y = tabs.top + ::MulDiv(kPageOffsetY, dpi, kBaseDpi);
+    const UINT dpi = WindowDpi(Handle());
     // Above the tab control in the stacking order, or the control would paint over the page.
-    ::SetWindowPos(page, HWND_TOP, x, y, 0, 0,
-                   SWP_NOSIZE | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    ::SetWindowPos(page, HWND_TOP, tabs.left + ScaleForDpi(kPageOffsetX, dpi),
+                   tabs.top + ScaleForDpi(kPageOffsetY, dpi), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | showFlag);
+}
+
+void CMainDialog::FitToDpi() {
+    const UINT dpi = WindowDpi(Handle());
+    UniqueIcon icon = LoadIconForDpi(instance_, SM_CXICON, dpi);
+    UniqueIcon smallIcon = LoadIconForDpi(instance_, SM_CXSMICON, dpi);
+    SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.get()));
+    SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    // The window has let go of the icons it showed before; now they may go.
+    icon_ = std::move(icon);
+    smallIcon_ = std::move(smallIcon);
+
+    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle()})
+        if (page != nullptr)
+            PlacePage(page, 0);
+    banner_.Fill(Item(IDC_MAIN_BANNER));
 }
 
 void CMainDialog::StartWorkers() {
@@ -288,7 +311,15 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         result = 0;
         return true;
     case WM_QUERYDRAGICON:
-        result = reinterpret_cast<INT_PTR>(icon_);
+        result = reinterpret_cast<INT_PTR>(icon_.get());
+        return true;
+    case kDpiChangedMessage:
+        // The dialog manager's own handling scales the window and what the template made.
+        ::PostMessageA(Handle(), kFitToDpiMessage, 0, 0);
+        return false;
+    case kFitToDpiMessage:
+        FitToDpi();
+        result = 0;
         return true;
     case WM_LOG_LINE:
         // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.
@@ -333,7 +364,7 @@ void CMainDialog::PaintIconic() {
     ::GetClientRect(Handle(), &client);
     const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc, x, y, icon_);
+    ::DrawIcon(dc, x, y, icon_.get());
     ::EndPaint(Handle(), &paint);
 }
 

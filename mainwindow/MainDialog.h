@@ -5,8 +5,9 @@
 // settings between the registry, the settings record and the pages, and receives the tray menu's
 // commands.
 //
-// The window starts hidden: the program lives in the tray. Save (after saving), Cancel and the
-// close box hide it, the tray's Show toggles it, and only the tray's Exit destroys it.
+// The window starts hidden, since the program lives in the tray; only a first run, with no site
+// stored, opens it on the Connection tab. Save (after saving), Cancel and the close box hide it,
+// the tray's Show toggles it, and only the tray's Exit destroys it.
 //
 // Threads: a dialog of the UI thread; every member is for that thread. The workers reach the
 // window only through a UiInvoker shared with them (CMainWindowView). ExitProgram closes it first,
@@ -19,6 +20,8 @@
 #include "detection/IpSite.h"
 #include "framework/Dialog.h"
 #include "framework/UiInvoker.h"
+#include "framework/Win32Handles.h"
+#include "mainwindow/BannerPicture.h"
 #include "pages/AdvancedPage.h"
 #include "pages/LocalPage.h"
 #include "pages/SitePage.h"
@@ -58,8 +61,9 @@ public:
     CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon, MainDialogOptions options = {});
     ~CMainDialog() override;
 
-    // Creates the window hidden, without a parent, loads the settings, asks for the first check
-    // in the stored detection mode and starts the checker and the timer. False when the window
+    // Creates the window without a parent, loads the settings, asks for the first check in the
+    // stored detection mode and starts the checker and the timer. The window stays hidden unless
+    // no site address is stored: a first run opens on the Connection tab. False when the window
     // could not be created. ICC_INTERNET_CLASSES and ICC_TAB_CLASSES must be registered before.
     bool Create();
 
@@ -93,9 +97,13 @@ protected:
     void OnDestroy() override;
 
 private:
+    void OpenOnConnectionTab();
     void AddAboutToSystemMenu() const;
     void InsertTabs() const;
     void CreatePage(Dialog& page, bool created, bool visible) const;
+    void PlacePage(HWND page, UINT showFlag) const;
+    // Icons, page places and banner for the window's DPI: at creation and after each change.
+    void FitToDpi();
     void StartWorkers();
     void StopWorkers() noexcept;
     void ShowAboutBox();
@@ -106,8 +114,9 @@ private:
     Settings& settings_;
     CTrayIcon& trayIcon_;
     MainDialogOptions options_;
-    HICON icon_ = nullptr;      // shared icon: never destroyed
-    HICON smallIcon_ = nullptr; // shared icon: never destroyed
+    UniqueIcon icon_;
+    UniqueIcon smallIcon_;
+    BannerPicture banner_;
 
     CLocalPage localPage_;
     CSitePage sitePage_;

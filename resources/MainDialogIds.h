@@ -3,6 +3,7 @@
 
 #define IDC_MAIN_POST_NOW 1000
 #define IDC_MAIN_TABS 1002
+#define IDC_MAIN_BANNER 1021
 
 // System menu command of the About item; system commands must keep the low four bits clear.
 #define IDM_ABOUT_BOX 0x0010

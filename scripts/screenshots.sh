@@ -4,8 +4,14 @@
 # upload the page to a (local) FTP server, then drives it with tools/screenshots/shot-driver.exe
 # and captures each state with ImageMagick's import, cropped to the window:
 #   docs/screenshots/details.png connection.png advanced.png about.png tray-menu.png
+# once for each display scale, set through the prefix's LogPixels: 96 DPI (100 percent) into
+# docs/screenshots/, 144 (150 percent) and 192 (200 percent) into docs/screenshots/144dpi/ and
+# 192dpi/. Each scale also leaves measure.txt there: the window's DPI awareness and the sizes of
+# its parts as the program laid them out.
 #
 # Usage: scripts/screenshots.sh [BUILD_DIR]      (default build/shots-win; JOBS=N, default 2)
+#   DPIS="96 144 192"   the scales to take (pixels per inch)
+#   SHOTS_DIR=DIR       write the pictures under DIR instead of docs/screenshots
 #
 # Isolation, so that a test suite running at the same moment never notices:
 # - the session has a Wine prefix, wineserver and Xvfb of its own under BUILD_DIR/screenshots,
@@ -14,7 +20,7 @@
 #   listen on fixed ports no other program can see, "ftp.example.net" resolves to the loopback
 #   only inside, and when the session ends, however it ends, the kernel stops every process it
 #   started.
-# Every run starts from the same settings and replaces the pictures only when all five are made.
+# Every run starts from the same settings and replaces the pictures only when all are made.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -38,14 +44,14 @@ session_wine() {
 
 # The session proper: everything below runs inside the namespaces, as their first process.
 run_session() {
-    local build_dir=$1
+    local build_dir=$1 dpi=$2
     local exe=$build_dir/app/tovra.exe
     local out
     # Not local: the EXIT trap that uses them runs after this function has returned.
     state=$build_dir/screenshots
     driver=$build_dir/shot-driver/shot-driver.exe
     servers_pid="" tovra_pid=""
-    out=$state/pictures
+    out=$state/pictures/$dpi
 
     unset DISPLAY XAUTHORITY
     ip link set lo up
@@ -87,8 +93,9 @@ run_session() {
     cp -u /usr/share/wine/fonts/*.ttf "$drive_c/windows/Fonts/" 2>/dev/null ||
         tovra_say "Wine's fonts (package fonts-wine) are missing; the pictures will use substitutes"
 
-    # The settings a user would have saved, the Wine desktop that gives windows their frames and a
-    # taskbar with the tray, and the page template.
+    # The settings a user would have saved, the display's scale, the Wine desktop (a 1024 by 768
+    # screen at that scale) that gives windows their frames and a taskbar with the tray, and the
+    # page template.
     mkdir -p "$drive_c/Web"
     cat >"$drive_c/Web/$template_name" <<'HTML'
 <html>
@@ -110,7 +117,9 @@ HTML
             ForcePost 0 LastIP ""
         printf '\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager]\n"ThemeActive"="0"\n'
         printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"Desktop"="shell"\n'
-        printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"shell"="1024x768"\n'
+        printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"shell"="%dx%d"\n' \
+            $((1024 * dpi / 96)) $((768 * dpi / 96))
+        printf '\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' "$dpi"
     } >"$reg"
     # No display yet: nothing of Wine may start a desktop before the settings hold.
     env -u DISPLAY wine regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 ||
@@ -130,7 +139,7 @@ HTML
         sleep 0.1
     done
 
-    DISPLAY=$(tovra_ensure_xvfb "$state")
+    DISPLAY=$(TOVRA_XVFB_SCREEN="$((1280 * dpi / 96))x$((1024 * dpi / 96))x24" tovra_ensure_xvfb "$state")
     export DISPLAY
     unset XAUTHORITY
     tovra_ensure_wineserver "$state" "$DISPLAY"
@@ -159,6 +168,8 @@ HTML
     }
 
     session_wine "$driver" show >/dev/null
+    session_wine "$driver" measure >"$out/measure.txt"
+    tovra_say "at $dpi DPI: $(tr '\n' ';' <"$out/measure.txt")"
     session_wine "$driver" tab 0 | capture details
     session_wine "$driver" tab 1 | capture connection
     session_wine "$driver" tab 2 | capture advanced
@@ -173,6 +184,8 @@ main() {
     local build_dir
     build_dir=$(realpath -m "${1:-$repo/build/shots-win}")
     local jobs=${JOBS:-2}
+    local dpis=${DPIS:-96 144 192}
+    local shots_dir=${SHOTS_DIR:-$repo/docs/screenshots}
 
     "$repo/scripts/setup.sh"
     command -v import >/dev/null || tovra_die "ImageMagick's import is missing: run scripts/setup.sh"
@@ -195,7 +208,33 @@ main() {
 
     local isolate=(unshare --mount --net --pid --fork --mount-proc --kill-child)
     ((EUID == 0)) || isolate+=(--user --map-root-user)
-    "${isolate[@]}" bash "$repo/scripts/screenshots.sh" --session "$build_dir" &
+    local dpi
+    for dpi in $dpis; do
+        [[ $dpi =~ ^[0-9]+$ ]] && ((dpi >= 96 && dpi <= 480)) || tovra_die "DPIS: $dpi is not a scale"
+        run_isolated "$build_dir" "$dpi" "${isolate[@]}"
+    done
+    tovra_unlock "$lock"
+
+    local target name
+    for dpi in $dpis; do
+        for name in "${shots[@]}"; do
+            [[ -s $build_dir/screenshots/pictures/$dpi/$name.png ]] || tovra_die "$name.png at $dpi DPI is missing"
+        done
+    done
+    for dpi in $dpis; do
+        target=$shots_dir
+        ((dpi == 96)) || target=$shots_dir/${dpi}dpi
+        mkdir -p "$target"
+        cp "$build_dir/screenshots/pictures/$dpi/"*.png "$build_dir/screenshots/pictures/$dpi/measure.txt" "$target/"
+    done
+    tovra_say "pictures written to $shots_dir"
+}
+
+# run_isolated BUILD_DIR DPI UNSHARE_COMMAND...: one session in namespaces of its own.
+run_isolated() {
+    local build_dir=$1 dpi=$2
+    shift 2
+    "$@" bash "$repo/scripts/screenshots.sh" --session "$build_dir" "$dpi" &
     session_pid=$!
     # unshare waits for the session deaf to TERM; pass the signal on to the session's first
     # process, whose trap stops everything. If that takes too long, killing unshare makes the
@@ -211,20 +250,13 @@ main() {
     }
     trap 'stop_on_signal 130' INT
     trap 'stop_on_signal 143' TERM
-    wait "$session_pid" || tovra_die "the screenshot session failed; its files are in $build_dir/screenshots"
+    wait "$session_pid" ||
+        tovra_die "the screenshot session at $dpi DPI failed; its files are in $build_dir/screenshots"
     trap - INT TERM
-    tovra_unlock "$lock"
-
-    mkdir -p "$repo/docs/screenshots"
-    local name
-    for name in "${shots[@]}"; do
-        cp "$build_dir/screenshots/pictures/$name.png" "$repo/docs/screenshots/$name.png"
-    done
-    tovra_say "pictures written to docs/screenshots/"
 }
 
 if [[ ${1:-} == --session ]]; then
-    run_session "$2"
+    run_session "$2" "$3"
 else
     main "$@"
 fi

@@ -10,7 +10,8 @@ die() {
     exit 1
 }
 
-# Debian package names; wine32 is the 32-bit half that runs our i686 programs.
+# Debian package names; wine32 is the 32-bit half that runs our i686 programs. nsis makes the
+# installer (makensis), fp-utils compiles the help file (chmcmd) and lists it (chmls).
 packages=(
     cmake ninja-build
     mingw-w64 g++-mingw-w64-i686-posix
@@ -19,6 +20,7 @@ packages=(
     python3 python3-pyftpdlib
     clang libclang-rt-14-dev clang-format
     googletest
+    nsis fp-utils
 )
 
 # A package counts as present only when dpkg says "install ok installed": half-configured or
@@ -65,7 +67,7 @@ fi
 # command (an alternative not set, a broken install); better to stop here than in the middle of a
 # build that would leave a half-built tree.
 tools=(cmake ninja i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix i686-w64-mingw32-windres
-    wine wineserver wineboot Xvfb xdotool import clang clang++ flock setsid)
+    wine wineserver wineboot Xvfb xdotool import clang clang++ flock setsid makensis chmcmd chmls)
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || die "'$tool' is not on PATH although its package is installed"
 done

@@ -80,7 +80,8 @@ tovra_ensure_prefix() {
     tovra_unlock "$lock"
 }
 
-# Starts the build folder's Xvfb unless it runs, and prints its DISPLAY (":N").
+# Starts the build folder's Xvfb unless it runs, and prints its DISPLAY (":N"). Its screen is
+# 1280x1024, or TOVRA_XVFB_SCREEN (WIDTHxHEIGHTxDEPTH) for a session that needs more.
 tovra_ensure_xvfb() {
     local build_dir=$1 lock pid display deadline
     if [[ -r $build_dir/xvfb.pid && -r $build_dir/xvfb.display ]]; then
@@ -106,7 +107,7 @@ tovra_ensure_xvfb() {
     # -displayfd lets the server pick a free display number itself and tell us once it accepts
     # connections, so two build folders never race for the same number. setsid and the
     # redirections keep it out of CTest's process group and pipes.
-    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    setsid Xvfb -displayfd 3 -screen 0 "${TOVRA_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -noreset \
         3>"$build_dir/xvfb.number" {lock}>&- </dev/null >"$build_dir/xvfb.log" 2>&1 &
     pid=$!
     deadline=$((SECONDS + 20))

@@ -41,16 +41,16 @@ bool CMyFtpUploader::CloseConnection() {
     connection_.reset();
     session_.reset();
     if (!leftoverPage_.empty())
-        DeletePage(std::string(leftoverPage_));
+        DeletePage(std::wstring(leftoverPage_));
     return true;
 }
 
-void CMyFtpUploader::DeletePage(const std::string& pagePath) {
+void CMyFtpUploader::DeletePage(const std::wstring& pagePath) {
     // A transfer we walked away from may still be reading the file inside WinINet, which opens
     // it without sharing; it lets go when its own wait ends, and the next chance deletes it.
     const bool gone =
-        ::DeleteFileA(pagePath.c_str()) || ::GetFileAttributesA(pagePath.c_str()) == INVALID_FILE_ATTRIBUTES;
-    leftoverPage_ = gone ? std::string() : pagePath;
+        ::DeleteFileW(pagePath.c_str()) || ::GetFileAttributesW(pagePath.c_str()) == INVALID_FILE_ATTRIBUTES;
+    leftoverPage_ = gone ? std::wstring() : pagePath;
 }
 
 void CMyFtpUploader::Cancel() noexcept {
@@ -83,10 +83,10 @@ void CMyFtpUploader::ReportConnectFailure(const InternetError& error) {
         errorBox_(kNoErrorTextMessage);
 }
 
-DWORD CMyFtpUploader::TransferTimeout(const std::string& pagePath) const {
+DWORD CMyFtpUploader::TransferTimeout(const std::wstring& pagePath) const {
     // A large page on a slow line must not be cut off: allow 10 KB a second on top of the bound.
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(pagePath.c_str(), GetFileExInfoStandard, &data))
+    if (!::GetFileAttributesExW(pagePath.c_str(), GetFileExInfoStandard, &data))
         return stepTimeoutMs_;
     const unsigned long long bytes =
         (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -95,7 +95,7 @@ DWORD CMyFtpUploader::TransferTimeout(const std::string& pagePath) const {
 }
 
 PageGenerator::Result CMyFtpUploader::GenerateTemplateFile() const {
-    return generator_.Generate(site.templateFile, ipAddress_);
+    return generator_.Generate(site.templateFile, ipAddress_, ipv6Address_);
 }
 
 bool CMyFtpUploader::Upload() {

@@ -42,6 +42,8 @@ public:
     CFtpSite site;
 
     void SetIpAddress(std::string_view address) { ipAddress_ = address; }
+    // Empty when the machine has no global IPv6 address.
+    void SetIpv6Address(std::string_view address) { ipv6Address_ = address; }
 
     // Ends the connection and the session left open by the previous upload, and deletes a page
     // file that a transfer cut off at its deadline held open until now. Always true.
@@ -68,21 +70,22 @@ private:
     // After a step failed: our own deadline gets a line of its own, a cancel none.
     bool ReportInterruption();
     void ReportConnectFailure(const InternetError& error);
-    DWORD TransferTimeout(const std::string& pagePath) const;
+    DWORD TransferTimeout(const std::wstring& pagePath) const;
     // Deletes the page file, or, while an abandoned transfer still holds it open, remembers it
     // for the next chance (the next CloseConnection).
-    void DeletePage(const std::string& pagePath);
+    void DeletePage(const std::wstring& pagePath);
 
     LogSink& log_;
     PageGenerator generator_;
     std::string ipAddress_;
+    std::string ipv6Address_;
     DWORD stepTimeoutMs_ = kUploadStepTimeoutMs;
     std::function<void(const char*)> errorBox_;
 
     const UniqueKernelHandle cancel_; // manual-reset; the sessions' stop event
     std::unique_ptr<CStatusLogSession> session_;
     std::unique_ptr<FtpConnection> connection_;
-    std::string leftoverPage_; // a page file not yet deleted; empty when none
+    std::wstring leftoverPage_; // a page file not yet deleted; empty when none
 };
 
 } // namespace tovra

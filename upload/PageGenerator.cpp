@@ -2,6 +2,7 @@
 
 #include "framework/Clock.h"
 #include "framework/File.h"
+#include "framework/WideText.h"
 #include "upload/TemplateExpander.h"
 #include "upload/TemplatePath.h"
 
@@ -12,13 +13,13 @@
 
 namespace tovra {
 
-std::string TemporaryDirectory() {
-    std::string directory(MAX_PATH + 1, '\0');
-    DWORD length = ::GetTempPathA(static_cast<DWORD>(directory.size()), directory.data());
+std::wstring TemporaryDirectory() {
+    std::wstring directory(MAX_PATH + 1, L'\0');
+    DWORD length = ::GetTempPathW(static_cast<DWORD>(directory.size()), directory.data());
     if (length >= directory.size()) {
         // Too small: the result is the size needed, terminator included.
-        directory.assign(length, '\0');
-        length = ::GetTempPathA(static_cast<DWORD>(directory.size()), directory.data());
+        directory.assign(length, L'\0');
+        length = ::GetTempPathW(static_cast<DWORD>(directory.size()), directory.data());
         if (length >= directory.size())
             length = 0;
     }
@@ -26,15 +27,15 @@ std::string TemporaryDirectory() {
     return directory;
 }
 
-std::string ProgramFolder() {
-    std::vector<char> path(MAX_PATH);
+std::wstring ProgramFolder() {
+    std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
-        const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         // A full buffer means the name was cut; older systems say so only by filling it.
         if (length < path.size() - 1)
-            return std::string(FolderOf(std::string_view(path.data(), length)));
+            return std::wstring(FolderOf(std::wstring_view(path.data(), length)));
         if (path.size() >= 32768)
             return {};
         path.resize(path.size() * 2);
@@ -43,16 +44,16 @@ std::string ProgramFolder() {
 
 PageGenerator::PageGenerator() : PageGenerator(TemporaryDirectory(), ProgramFolder(), CurrentLocalTime) {}
 
-PageGenerator::PageGenerator(std::string pageDirectory, std::string programFolder, Clock clock)
+PageGenerator::PageGenerator(std::wstring pageDirectory, std::wstring programFolder, Clock clock)
     : pageDirectory_(std::move(pageDirectory)), programFolder_(std::move(programFolder)),
       clock_(std::move(clock)) {}
 
-std::string PageGenerator::PagePath() const {
-    return pageDirectory_.empty() ? std::string() : pageDirectory_ + kPageFileName;
+std::wstring PageGenerator::PagePath() const {
+    return pageDirectory_.empty() ? std::wstring() : pageDirectory_ + kPageFileName;
 }
 
-PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
-                                              std::string_view ipAddress) const {
+PageGenerator::Result PageGenerator::Generate(std::string_view templatePath, std::string_view ipAddress,
+                                              std::string_view ipv6Address) const {
     Result result;
     auto fail = [&result](Step step, unsigned long errorCode) {
         result.failedStep = step;
@@ -64,16 +65,16 @@ PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
         return fail(Step::CreatePage, ERROR_PATH_NOT_FOUND);
 
     File source;
-    if (!source.Open(ResolveAgainstFolder(programFolder_, templatePath), File::Mode::Read))
+    if (!source.Open(ResolveAgainstFolder(programFolder_, WidenAnsi(templatePath)), File::Mode::Read))
         return fail(Step::OpenTemplate, source.LastError());
-    const std::string pagePath = PagePath();
+    const std::wstring pagePath = PagePath();
     File page;
     if (!page.Open(pagePath, File::Mode::CreateExclusive))
         return fail(Step::CreatePage, page.LastError());
     // From here on a failure must not leave a half page behind for anyone to send.
     auto discardPage = [&] {
         page.Close();
-        ::DeleteFileA(pagePath.c_str());
+        ::DeleteFileW(pagePath.c_str());
     };
 
     std::string text;
@@ -89,7 +90,7 @@ PageGenerator::Result PageGenerator::Generate(std::string_view templatePath,
                 break;
             AppendChunkText(text, chunk, count);
         }
-        ExpandTemplate(text, ipAddress, clock_());
+        ExpandTemplate(text, ipAddress, ipv6Address, clock_());
     } catch (const std::bad_alloc&) {
         // A template picked by mistake (a video, a disk image) can be larger than the address space.
         discardPage();

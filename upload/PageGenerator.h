@@ -1,9 +1,10 @@
 #pragma once
-// Makes the page to publish: reads the template in 4096-byte chunks, fills in the address, time
+// Makes the page to publish: reads the template in 4096-byte chunks, fills in the addresses, time
 // and date, and writes the result to "Tovra.tmp" in the user's temporary directory, a fixed path
-// that each run overwrites. Runs on whichever thread uploads; it holds no lock, and the page file
-// is opened exclusively, so a second generation at the same moment fails rather than mixing
-// pages.
+// that each run overwrites. The folders are UTF-16 paths (the temporary directory lies under the
+// user's profile, whose name the system code page may not be able to spell); the template path
+// is the stored setting, a code-page text. Runs on whichever thread uploads; it holds no lock, and the page
+// file is opened exclusively, so a second generation at the same moment fails rather than mixing pages.
 
 #include "framework/TimeFormat.h"
 
@@ -15,7 +16,7 @@ namespace tovra {
 
 class PageGenerator {
 public:
-    static constexpr char kPageFileName[] = "Tovra.tmp";
+    static constexpr wchar_t kPageFileName[] = L"Tovra.tmp";
     static constexpr unsigned kChunkSize = 4096;
 
     using Clock = std::function<LocalDateTime()>;
@@ -24,7 +25,7 @@ public:
 
     struct Result {
         // The generated page's full path; empty when no page was produced.
-        std::string pagePath;
+        std::wstring pagePath;
         // Where it failed, with the system's error code, for the caller to report.
         Step failedStep = Step::None;
         unsigned long errorCode = 0;
@@ -36,26 +37,27 @@ public:
     PageGenerator();
     // For callers that must not share the user's page file or clock. `pageDirectory` and
     // `programFolder` end with a separator.
-    PageGenerator(std::string pageDirectory, std::string programFolder, Clock clock);
+    PageGenerator(std::wstring pageDirectory, std::wstring programFolder, Clock clock);
 
     // A relative `templatePath` is taken from the program's folder. When the template cannot be
     // opened nothing is created or changed; when the page cannot be read or written in full (a
     // template too large for memory included) the page file is removed, so no half page is ever
     // left to be sent.
-    Result Generate(std::string_view templatePath, std::string_view ipAddress) const;
+    Result Generate(std::string_view templatePath, std::string_view ipAddress,
+                    std::string_view ipv6Address = {}) const;
 
     // Where the page goes; empty when the temporary directory is unknown (then nothing is generated).
-    std::string PagePath() const;
+    std::wstring PagePath() const;
 
 private:
-    std::string pageDirectory_;
-    std::string programFolder_;
+    std::wstring pageDirectory_;
+    std::wstring programFolder_;
     Clock clock_;
 };
 
-// The temporary directory as GetTempPathA reports it, with its trailing separator.
-std::string TemporaryDirectory();
+// The temporary directory as GetTempPathW reports it, with its trailing separator.
+std::wstring TemporaryDirectory();
 // The folder of the running program file, with its trailing separator.
-std::string ProgramFolder();
+std::wstring ProgramFolder();
 
 } // namespace tovra

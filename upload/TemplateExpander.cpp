@@ -50,13 +50,22 @@ std::string PageDateText(const LocalDateTime& now) {
     return FormatTime(now, "%A, %d %B, %Y");
 }
 
-void ExpandTemplate(std::string& page, std::string_view ipAddress, const LocalDateTime& now) {
+void ExpandTemplate(std::string& page, std::string_view ipAddress, std::string_view ipv6Address,
+                    const LocalDateTime& now) {
     const std::string time = PageTimeText(now);
     const std::string date = PageDateText(now);
     const std::string_view passes[][2] = {
-        {"<IPAddress>", ipAddress}, {"<IPaddress>", ipAddress}, {"<IpAddress>", ipAddress},
-        {"<ipAddress>", ipAddress}, {"<ipaddress>", ipAddress}, {"<Time>", time},
-        {"<time>", time},           {"<Date>", date},           {"<date>", date},
+        {"<IPAddress>", ipAddress},
+        {"<IPaddress>", ipAddress},
+        {"<IpAddress>", ipAddress},
+        {"<ipAddress>", ipAddress},
+        {"<ipaddress>", ipAddress},
+        {"<Time>", time},
+        {"<time>", time},
+        {"<Date>", date},
+        {"<date>", date},
+        {"<IPv6Address>", ipv6Address},
+        {"<ipv6address>", ipv6Address},
     };
     std::string scratch;
     for (const auto& [placeholder, replacement] : passes)

@@ -24,8 +24,11 @@ std::string PageDateText(const LocalDateTime& now);
 
 // Replaces, in this order and each over the whole page, "<IPAddress>", "<IPaddress>",
 // "<IpAddress>", "<ipAddress>", "<ipaddress>" by the address, "<Time>" and "<time>" by the time
-// text, "<Date>" and "<date>" by the date text. Matching is case-sensitive; time and date come from
-// the one reading `now`, so they are the same everywhere in the page.
-void ExpandTemplate(std::string& page, std::string_view ipAddress, const LocalDateTime& now);
+// text, "<Date>" and "<date>" by the date text, then "<IPv6Address>" and "<ipv6address>" by the
+// IPv6 address, unbracketed (a page that links to it writes "http://[<IPv6Address>]/"). Matching
+// is case-sensitive; time and date come from the one reading `now`, so they are the same
+// everywhere in the page.
+void ExpandTemplate(std::string& page, std::string_view ipAddress, std::string_view ipv6Address,
+                    const LocalDateTime& now);
 
 } // namespace tovra

@@ -4,7 +4,9 @@
 #
 # Each icon size is drawn on its own at eight times its size and scaled down, with strokes made
 # heavier for the small sizes, so that the 16-pixel tray pictures stay legible: the normal picture
-# is a blue globe, the busy one an amber disc with an hourglass.
+# is a blue globe, the busy one an amber disc with an hourglass. Every icon carries the sizes the
+# shell asks for at 100 to 200 percent scaling (small icons of 16 to 32 pixels, large of 32 to
+# 64), so that Windows never scales one picture up from another.
 set -eu
 
 out=$1
@@ -13,10 +15,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 
-# Stroke width, in units of a 100-unit square, for an icon of the given pixel size.
+icon_sizes="16 20 24 32 40 48 64"
+
+# Stroke width, in units of a 100-unit square, for an icon of the given pixel size: about one and
+# a half pixels at 16, thinning to a steady share of the picture from 40 up.
 stroke_for() {
     case $1 in
     16) echo 10 ;;
+    20) echo 9 ;;
+    24) echo 8 ;;
     32) echo 7 ;;
     *) echo 6 ;;
     esac
@@ -51,16 +58,22 @@ upload_arrow() {
     echo "fill #2DB84C stroke #0E5A1F stroke-width $((w * 2 / 3)) polygon 74,42 98,66 84,66 84,97 64,97 64,66 50,66"
 }
 
+# make_icon NAME DRAWING_FUNCTION...: an icon of every size, each drawn by the functions given
+# (called with the size, their primitives laid one over the other).
 make_icon() {
-    name=$1 kind=$2
-    for size in 16 32 48; do
-        case $kind in
-        globe) render "$size" "$work/$name-$size.png" "$(globe "$size")" ;;
-        busy) render "$size" "$work/$name-$size.png" "$(busy "$size")" ;;
-        main) render "$size" "$work/$name-$size.png" "$(globe "$size") $(upload_arrow "$size")" ;;
-        esac
+    name=$1
+    shift
+    pngs=""
+    for size in $icon_sizes; do
+        drawing=""
+        for part in "$@"; do
+            drawing="$drawing $("$part" "$size")"
+        done
+        render "$size" "$work/$name-$size.png" "$drawing"
+        pngs="$pngs $work/$name-$size.png"
     done
-    "$convert" "$work/$name-16.png" "$work/$name-32.png" "$work/$name-48.png" "$out/$name.ico"
+    # shellcheck disable=SC2086 # one argument per picture
+    "$convert" $pngs "$out/$name.ico"
 }
 
 # A vertical banner: deep blue at the top fading to sky blue, with a column of rising address
@@ -81,7 +94,7 @@ make_banner() {
         -alpha off -type TrueColor BMP3:"$out/$name.bmp"
 }
 
-make_icon tovra-main main
+make_icon tovra-main globe upload_arrow
 make_icon tovra-tray globe
 make_icon tovra-tray-busy busy
 

@@ -20,6 +20,11 @@ TEST(LogLine, TimeDashTextCrLf) {
               "09:05:07 PM - Checking IP Address...\r\n");
     EXPECT_EQ(FormatLogLine(At(0, 0, 0), ""), "12:00:00 AM - \r\n");
     EXPECT_EQ(FormatLogLine(At(11, 59, 59), "x"), "11:59:59 AM - x\r\n");
+    LocalDateTime evening = At(21, 5, 7);
+    evening.year = 2026;
+    evening.month = 12;
+    evening.day = 7;
+    EXPECT_EQ(FormatLogFileLine(evening, "Tovra ended"), "2026-12-07 09:05:07 PM - Tovra ended\r\n");
 }
 
 TEST(SiteValidation, SiteAddressIsCheckedFirst) {

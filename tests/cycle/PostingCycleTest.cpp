@@ -8,9 +8,11 @@
 #include "cycle/SiteValidation.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/WaitUntil.h"
+#include "tests/support/WideFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -124,10 +126,12 @@ protected:
         if (cycle_)
             cycle_->Stop();
         PostingCycleOptions options;
-        options.pageGenerator = PageGenerator(workDir_, workDir_, &FixedTime);
+        options.pageGenerator = PageGenerator(WidenAnsi(workDir_), WidenAnsi(workDir_), &FixedTime);
         options.uploadStepTimeoutMs = stepTimeoutMs;
         options.clock = &FixedTime;
         options.errorBox = [](const char*) { ADD_FAILURE() << "no message box expected"; };
+        options.logFilePath = logFilePath_;
+        options.programVersion = "2.0 (build 7)";
         cycle_ = CPostingCycle::Create(view_, settings_, std::move(options));
         cycle_->Start([this](bool useWeb, bool displayOnly) { requests_.push_back({useWeb, displayOnly}); });
     }
@@ -154,6 +158,7 @@ protected:
     Settings settings_;
     std::shared_ptr<CPostingCycle> cycle_;
     std::vector<std::pair<bool, bool>> requests_;
+    std::wstring logFilePath_; // no log file unless a test names one
     std::string workDir_;
     std::string templatePath_;
 };
@@ -194,6 +199,56 @@ TEST_F(PostingCycleTest, NothingIsLoggedOnceStopped) {
     cycle_->OnAddressDetected("10.0.0.9", false);
     EXPECT_EQ(view_->Read(&FakeView::log_), "");
     EXPECT_EQ(view_->Read(&FakeView::address_), "");
+}
+
+// --- The log file -----------------------------------------------------------------------------
+
+class PostingCycleLogFileTest : public PostingCycleTest {
+protected:
+    void SetUp() override {
+        PostingCycleTest::SetUp();
+        folder_ = test::ForeignTempFolder(L"cycle-log");
+        logFilePath_ = folder_ + L"Tovra.log";
+        Build(30000);
+    }
+    void TearDown() override {
+        PostingCycleTest::TearDown();
+        ::DeleteFileW(logFilePath_.c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+    std::wstring folder_;
+};
+
+TEST_F(PostingCycleLogFileTest, RunsAppendDatedLinesWithoutPasswords) {
+    CopyBounded(settings_.SitePassword, "s3cret");
+    cycle_->AppendLog("530 'PASS s3cret' refused");
+    Build(30000); // a second run
+    cycle_->AppendLog("two");
+    EXPECT_EQ(view_->Lines(), (std::vector<std::string>{"530 'PASS ********' refused", "two"}));
+    EXPECT_EQ(test::ReadWholeFile(logFilePath_), "1970-01-01 09:05:07 PM - Tovra 2.0 (build 7) started\r\n"
+                                                 "1970-01-01 09:05:07 PM - 530 'PASS ********' refused\r\n"
+                                                 "1970-01-01 09:05:07 PM - Tovra ended\r\n"
+                                                 "1970-01-01 09:05:07 PM - Tovra 2.0 (build 7) started\r\n"
+                                                 "1970-01-01 09:05:07 PM - two\r\n");
+}
+
+TEST_F(PostingCycleLogFileTest, ALockedFileIsReportedOnceAndTheLogGoesOn) {
+    {
+        const UniqueFileHandle locked(
+            ::CreateFileW(logFilePath_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked);
+        for (const char* line : {"one", "two", "three"})
+            cycle_->AppendLog(line);
+    }
+    cycle_->AppendLog("four");
+    std::vector<std::string> lines = view_->Lines();
+    ASSERT_EQ(lines.size(), 5u);
+    // Right after the first line that did not reach the file.
+    EXPECT_EQ(lines[1].rfind("Cannot write the log file ", 0), 0u) << lines[1];
+    lines.erase(lines.begin() + 1);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four"}));
+    const std::string file = test::ReadWholeFile(logFilePath_);
+    EXPECT_EQ(file.substr(file.find("PM - four")), "PM - four\r\n") << "written again once released";
 }
 
 // --- Triggers --------------------------------------------------------------------------------

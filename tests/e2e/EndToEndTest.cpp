@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <memory>
 
@@ -70,6 +72,16 @@ TEST_F(EndToEndTest, StartsInTheTrayWithTheWindowHiddenAndUploadsTheWebAddress) 
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front().host, kFirstEchoHost);
     EXPECT_EQ(asked.front().userAgent, "Tovra");
+    EXPECT_FALSE(::IsWindowVisible(main));
+}
+
+TEST_F(EndToEndTest, AFirstStartWithNoSiteStoredOpensTheWindowOnTheConnectionTab) {
+    TovraProcess tovra;
+    HWND main = tovra.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5s));
+    EXPECT_EQ(::SendMessageA(tovra.Control(IDC_MAIN_TABS), TCM_GETCURSEL, 0, 0), 1);
+    EXPECT_TRUE(::IsWindowVisible(tovra.Control(IDC_SITE_ADDRESS)));
 }
 
 TEST_F(EndToEndTest, LocalDetectionUploadsTheInterfaceAddress) {

@@ -3,6 +3,7 @@
 
 #include "framework/FtpConnection.h"
 #include "framework/Win32Handles.h"
+#include "framework/WideText.h"
 #include "tests/support/FtpTestServer.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +69,7 @@ TEST_F(FtpTest, StoresInPassiveAndActiveModeIntoTheChosenDirectory) {
         session.SetStepTimeout(10s);
         FtpConnection connection = Connect(session, passive);
         connection.SetCurrentDirectory("/htdocs/");
-        connection.PutFile(page.Path(), name);
+        connection.PutFile(WidenAnsi(page.Path()), name);
         // An ASCII store: the server keeps lines in its own (Unix) form.
         EXPECT_EQ(ftp.ReadFile("htdocs/" + name), "<p>84.12.3.7</p>\n<p>second line</p>\n");
     }
@@ -90,7 +91,7 @@ TEST_F(FtpTest, NotificationsOfAnUploadArriveInOrderOnTheCallingThread) {
         });
         session.SetStepTimeout(10s);
         FtpConnection connection = Connect(session);
-        connection.PutFile(page.Path(), "ip.html");
+        connection.PutFile(WidenAnsi(page.Path()), "ip.html");
     }
     const auto position = [&](DWORD status) {
         return std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.status == status; }) -
@@ -125,7 +126,7 @@ TEST_F(FtpTest, EachServerRefusalIsAnErrorCarryingTheServersReply) {
     {
         InternetSession session("Tovra");
         FtpConnection connection = Connect(session);
-        const InternetError error = ErrorOf([&] { connection.PutFile(page.Path(), "ip.html"); });
+        const InternetError error = ErrorOf([&] { connection.PutFile(WidenAnsi(page.Path()), "ip.html"); });
         EXPECT_EQ(error.Text(), "553 Store refused by the test.");
         EXPECT_FALSE(ftp.FileExists("ip.html"));
     }
@@ -137,7 +138,7 @@ TEST_F(FtpTest, ConnectionDroppedDuringTheStoreIsAFailure) {
     session.SetStepTimeout(10s);
     FtpConnection connection = Connect(session);
     ftp.SetFault(FtpFault::DropDuringTransfer);
-    const InternetError error = ErrorOf([&] { connection.PutFile(big.Path(), "ip.html"); });
+    const InternetError error = ErrorOf([&] { connection.PutFile(WidenAnsi(big.Path()), "ip.html"); });
     EXPECT_NE(error.Code(), 0u);
     // Wine's reply at that point is a stale "125 ... Transfer starting.", which explains nothing.
     if (error.HasText()) {
@@ -170,7 +171,7 @@ TEST_F(FtpTest, EveryHangingStepIsEndedByTheStepTimeout) {
             else if (fault == FtpFault::HangOnDirectory)
                 connection->SetCurrentDirectory("/");
             else
-                connection->PutFile(page.Path(), "ip.html");
+                connection->PutFile(WidenAnsi(page.Path()), "ip.html");
         });
         EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
         EXPECT_TRUE(error.HasText());
@@ -196,7 +197,7 @@ TEST_F(FtpTest, StopEventCancelsAStoreThatHangsAtOnce) {
     FtpConnection connection = Connect(session);
     ftp.SetFault(FtpFault::HangOnStore);
     storing = true;
-    const InternetError error = ErrorOf([&] { connection.PutFile(page.Path(), "ip.html"); });
+    const InternetError error = ErrorOf([&] { connection.PutFile(WidenAnsi(page.Path()), "ip.html"); });
     EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED));
     ASSERT_NE(stoppedAt, Clock::time_point::max());
     EXPECT_LT(Clock::now() - stoppedAt, 500ms);
@@ -231,7 +232,7 @@ TEST_F(FtpTest, ObjectsOfAnAbortedSessionNeverCloseHandlesReusedByAnotherSession
     FtpConnection connection = Connect(session);
     stale.reset();
     aborted.reset();
-    connection.PutFile(page.Path(), "after.html");
+    connection.PutFile(WidenAnsi(page.Path()), "after.html");
     EXPECT_TRUE(ftp.FileExists("after.html"));
 }
 
@@ -243,7 +244,7 @@ TEST_F(FtpTest, SessionClosedBeforeItsConnectionLeavesNothingToCloseTwice) {
     InternetSession session("Tovra");
     FtpConnection connection = Connect(session);
     orphan.reset();
-    connection.PutFile(page.Path(), "after.html");
+    connection.PutFile(WidenAnsi(page.Path()), "after.html");
     EXPECT_TRUE(ftp.FileExists("after.html"));
 }
 

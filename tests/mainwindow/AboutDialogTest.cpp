@@ -103,6 +103,37 @@ TEST_F(OpenAboutDialogTest, TextsAreBlackOnLightBlueAndTheButtonKeepsSystemColou
     ::ReleaseDC(nullptr, screen);
 }
 
+// Wine reports no high-contrast theme whatever it is told, so the test stands in for the system.
+bool g_highContrast = false;
+
+TEST(AboutDialogColoursTest, HighContrastThemeGivesTheSystemsColoursAndTheBannerFitsItsPlace) {
+    CAboutDialog about([] { return g_highContrast; });
+    ASSERT_TRUE(about.Create(Instance(), IDD_ABOUT, nullptr));
+    const HDC screen = ::GetDC(nullptr);
+    auto brush = [&](UINT message, HWND control) {
+        return ::SendMessageA(about.Handle(), message, reinterpret_cast<WPARAM>(screen),
+                              reinterpret_cast<LPARAM>(control));
+    };
+    const HWND version = ::GetDlgItem(about.Handle(), IDC_ABOUT_VERSION);
+    const LRESULT ownBlue = brush(WM_CTLCOLORSTATIC, version);
+    g_highContrast = true;
+    EXPECT_NE(brush(WM_CTLCOLORSTATIC, version), ownBlue);
+    EXPECT_NE(brush(WM_CTLCOLORDLG, about.Handle()), ownBlue);
+    g_highContrast = false;
+    EXPECT_EQ(brush(WM_CTLCOLORSTATIC, version), ownBlue);
+    ::ReleaseDC(nullptr, screen);
+
+    // Drawn for the static's own size at this scale, not a stretched picture of another size.
+    const HWND banner = ::GetDlgItem(about.Handle(), IDC_ABOUT_BANNER);
+    BITMAP shown{};
+    ::GetObjectA(reinterpret_cast<HBITMAP>(::SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                 sizeof shown, &shown);
+    RECT place{};
+    ::GetClientRect(banner, &place);
+    EXPECT_EQ(shown.bmWidth, place.right);
+    EXPECT_EQ(shown.bmHeight, place.bottom);
+}
+
 // What ShowAndClose does with the box once it is up.
 const std::function<void(HWND)>* g_whileOpen = nullptr;
 
@@ -177,22 +208,22 @@ TEST(AboutDialogModalTest, OpensOverTheMainWindowOrMidScreenWhenThatIsHidden) {
 }
 
 TEST(HelpFileTest, IsLookedUpBesideTheProgramWhateverTheCurrentDirectory) {
-    char program[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, program, MAX_PATH);
-    std::string folder(program);
-    folder.resize(folder.find_last_of('\\') + 1);
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring folder(program);
+    folder.resize(folder.find_last_of(L'\\') + 1);
 
     char previous[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(::SetCurrentDirectoryA("C:\\"));
-    const std::string path = tovra::HelpFilePath();
+    const std::wstring path = tovra::HelpFilePath();
     ::SetCurrentDirectoryA(previous);
 
-    EXPECT_EQ(path, folder + "Tovra.chm");
+    EXPECT_EQ(path, folder + L"Tovra.chm");
 }
 
 TEST(HelpFileTest, MissingHelpFileIsReportedWithoutAnyWindow) {
-    ASSERT_EQ(::GetFileAttributesA(tovra::HelpFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(::GetFileAttributesW(tovra::HelpFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(tovra::OpenHelpFile(nullptr));
 }
 

@@ -4,7 +4,9 @@
 
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
+#include "framework/DisplayScale.h"
 #include "framework/FixedText.h"
+#include "framework/WideText.h"
 #include "mainwindow/MainDialog.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/LocalPageIds.h"
@@ -80,7 +82,7 @@ protected:
     void TearDown() override {
         window.reset();
         ::DeleteFileA((folder + "page.html").c_str());
-        ::DeleteFileA((folder + PageGenerator::kPageFileName).c_str());
+        ::DeleteFileW((WidenAnsi(folder) + PageGenerator::kPageFileName).c_str());
         ::RemoveDirectoryA(folder.c_str());
     }
 
@@ -112,7 +114,7 @@ protected:
         MainDialogOptions options;
         options.lookupDeadlineMs = 5000;
         options.earlyChecks = {50, 50, 50};
-        options.cycle.pageGenerator = PageGenerator(folder, folder, &CurrentLocalTime);
+        options.cycle.pageGenerator = PageGenerator(WidenAnsi(folder), WidenAnsi(folder), &CurrentLocalTime);
         options.cycle.uploadStepTimeoutMs = 5000;
         options.cycle.errorBox = [](const char*) {};
         window =
@@ -159,6 +161,8 @@ protected:
 };
 
 TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointingHere) {
+    // A site is stored: a first run would open the window instead.
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     EXPECT_FALSE(window->IsVisible());
     EXPECT_EQ(tray.GetCommandWindow(), window->Handle());
@@ -186,6 +190,45 @@ TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointing
     ::GetWindowRect(window->LocalPage(), &pageRect);
     EXPECT_EQ(pageRect.left - tabRect.left, 10);
     EXPECT_EQ(pageRect.top - tabRect.top, 30);
+}
+
+// The size of the picture a bitmap static shows, and the size of the static itself.
+SIZE PictureSize(HWND picture) {
+    BITMAP bitmap{};
+    ::GetObjectA(reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                 sizeof bitmap, &bitmap);
+    return SIZE{bitmap.bmWidth, bitmap.bmHeight};
+}
+SIZE PlaceSize(HWND picture) {
+    RECT place{};
+    ::GetClientRect(picture, &place);
+    return SIZE{place.right, place.bottom};
+}
+bool SameSize(SIZE a, SIZE b) {
+    return a.cx == b.cx && a.cy == b.cy;
+}
+
+// On a monitor of another scale the dialog manager scales the window and the template's
+// controls (per-monitor awareness); what the window placed and drew itself must follow.
+TEST_F(MainDialogTest, BannerAndPagesFollowAChangeOfScale) {
+    StartQuietly();
+    const HWND banner = window->Item(IDC_MAIN_BANNER);
+    ASSERT_TRUE(SameSize(PictureSize(banner), PlaceSize(banner))) << "drawn for its place, not stretched";
+
+    // What the dialog manager does at 150 percent, without the monitor Wine cannot provide.
+    const SIZE before = PlaceSize(banner);
+    ::SetWindowPos(banner, nullptr, 0, 0, before.cx * 3 / 2, before.cy * 3 / 2, SWP_NOMOVE | SWP_NOZORDER);
+    ::SetWindowPos(window->LocalPage(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT suggested{};
+    ::GetWindowRect(window->Handle(), &suggested);
+    window->SendMsg(kDpiChangedMessage, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+
+    EXPECT_TRUE(test::PumpUntil([&] { return SameSize(PictureSize(banner), PlaceSize(banner)); }));
+    EXPECT_EQ(PlaceSize(banner).cy, before.cy * 3 / 2);
+    RECT tabRect{}, pageRect{};
+    ::GetWindowRect(window->Item(IDC_MAIN_TABS), &tabRect);
+    ::GetWindowRect(window->LocalPage(), &pageRect);
+    EXPECT_EQ(pageRect.left - tabRect.left, ScaleForDpi(10, WindowDpi(window->Handle())));
 }
 
 TEST_F(MainDialogTest, SystemMenuBeginsWithAboutAndASeparator) {
@@ -291,6 +334,7 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
 }
 
 TEST_F(MainDialogTest, ChoosingATabShowsItsPageAlone) {
+    Store("SiteAddress", "ftp.example.net");
     StartQuietly();
     Command(ID_TRAY_SHOW);
     const HWND pages[] = {window->LocalPage(), window->SitePage(), window->AdvancedPage()};
@@ -369,6 +413,7 @@ TEST_F(MainDialogTest, APostSwitchesToDetailsWhileAnUnchangedCheckLeavesTheTab) 
 }
 
 TEST_F(MainDialogTest, ExitWhileALookupHangsEndsAtOnceAndPostsQuit) {
+    Store("SiteAddress", "ftp.example.net");
     Store("GetWebAddress", "1");
     for (const IpSite& site : DefaultIpSites())
         echo.Hang(site.host);

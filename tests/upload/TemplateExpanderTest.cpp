@@ -10,8 +10,9 @@ namespace {
 
 using test::Evening;
 
-std::string Expand(std::string page, std::string_view address = "203.0.113.7") {
-    ExpandTemplate(page, address, Evening());
+std::string Expand(std::string page, std::string_view address = "203.0.113.7",
+                   std::string_view ipv6Address = "2001:db8::7") {
+    ExpandTemplate(page, address, ipv6Address, Evening());
     return page;
 }
 
@@ -33,6 +34,16 @@ TEST(TemplateExpander, ReplacesEveryOccurrenceWithTheSameTexts) {
     EXPECT_EQ(Expand("<IPAddress><IPAddress>"), "203.0.113.7203.0.113.7");
     EXPECT_EQ(Expand("<time>,<Time>,<time>;<date>,<Date>"),
               "09:05:07 PM,09:05:07 PM,09:05:07 PM;Monday, 07 December, 2026,Monday, 07 December, 2026");
+}
+
+TEST(TemplateExpander, FillsTheIpv6AddressAfterTheOthersAndUnbracketed) {
+    EXPECT_EQ(Expand("<a href=\"http://[<IPv6Address>]/\"><ipv6address></a> or <ipaddress>"),
+              "<a href=\"http://[2001:db8::7]/\">2001:db8::7</a> or 203.0.113.7");
+    EXPECT_EQ(Expand("<IPV6Address> <Ipv6Address> <IPv6address>"),
+              "<IPV6Address> <Ipv6Address> <IPv6address>");
+    // After the time and date, so a time placeholder the IPv6 text brought in would stay as it is.
+    EXPECT_EQ(Expand("<<IPv6Address>time>", "", ""), "<time>");
+    EXPECT_EQ(Expand("[<IPv6Address>]", "203.0.113.7", ""), "[]");
 }
 
 TEST(TemplateExpander, EmptyAddressRemovesTheAddressPlaceholders) {

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tovra::LocalDateTime now;
     now.hour = 21;
     const std::string before = page;
-    tovra::ExpandTemplate(page, address, now);
+    tovra::ExpandTemplate(page, address, address, now);
     // Without a '<' there is nothing to replace.
     if (before.find('<') == std::string::npos && page != before)
         std::abort();

@@ -1,9 +1,11 @@
 // The uploader against a real FTP server on loopback.
 
 #include "upload/MyFtpUploader.h"
+#include "framework/WideText.h"
 
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/WaitUntil.h"
+#include "tests/support/WideFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +68,7 @@ protected:
         templatePath_ = workDir_ + "Tovra.html";
         WriteFile(templatePath_, "<p>IP <ipaddress></p>\r\n<p>at <time></p>\r\n");
 
-        generator_ = PageGenerator(workDir_, workDir_, [] {
+        generator_ = PageGenerator(WidenAnsi(workDir_), WidenAnsi(workDir_), [] {
             LocalDateTime t;
             t.hour = 21;
             t.minute = 5;
@@ -93,7 +95,7 @@ protected:
         uploader_.reset();
         // A store abandoned by a test holds the page open until the server goes.
         ftp_.Stop();
-        WaitUntil([this] { return ::DeleteFileA(generator_.PagePath().c_str()) || !PageFileExists(); },
+        WaitUntil([this] { return ::DeleteFileW(generator_.PagePath().c_str()) || !PageFileExists(); },
                   std::chrono::seconds(10));
         ::DeleteFileA(templatePath_.c_str());
         ::RemoveDirectoryA(workDir_.c_str());
@@ -103,7 +105,7 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
     }
     bool PageFileExists() const {
-        return ::GetFileAttributesA(generator_.PagePath().c_str()) != INVALID_FILE_ATTRIBUTES;
+        return ::GetFileAttributesW(generator_.PagePath().c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     std::string LastStepLine() {
         const auto steps = log_.StepLines();
@@ -168,6 +170,20 @@ TEST_F(UploadTest, SecondUploadAfterCloseConnectionReplacesThePage) {
     uploader_->SetIpAddress("198.51.100.1");
     ASSERT_TRUE(uploader_->Upload());
     EXPECT_EQ(ftp_.ReadFile("ip.html"), "<p>IP 198.51.100.1</p>\n<p>at 09:05:07 PM</p>\n");
+}
+
+TEST_F(UploadTest, ATemporaryFolderOutsideTheCodePageStillCarriesThePage) {
+    // A user named Łucja on an English-language system: the code page cannot spell her folders.
+    const std::wstring temp = test::ForeignTempFolder(L"upload");
+    ASSERT_TRUE(::CreateDirectoryW(temp.c_str(), nullptr));
+    CMyFtpUploader uploader(log_, PageGenerator(temp, WidenAnsi(workDir_), [] { return LocalDateTime{}; }));
+    Configure(uploader);
+    uploader.site.templateFile = "Tovra.html"; // found in the program's folder
+    EXPECT_TRUE(uploader.Upload());
+    EXPECT_EQ(log_.StepLines(), kAllSteps);
+    EXPECT_EQ(ftp_.ReadFile("ip.html"), "<p>IP 203.0.113.7</p>\n<p>at 12:00:00 AM</p>\n");
+    uploader.CloseConnection();
+    EXPECT_TRUE(::RemoveDirectoryW(temp.c_str())) << "the page file was deleted";
 }
 
 TEST_F(UploadTest, PathWithoutDirectoryIsStoredWithoutChangingDirectory) {

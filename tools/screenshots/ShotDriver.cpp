@@ -12,13 +12,17 @@
 //   shot-driver close-menu
 //   shot-driver hide
 //   shot-driver exit                 the tray's Exit, as the user ends the program
+//   shot-driver measure              what the shown main window makes of the display's scale: its
+//                                    DPI awareness and DPI, and the sizes of its parts in pixels
 //
 // Commands that leave something on screen print its rectangle in desktop pixels as
-// "LEFT TOP WIDTH HEIGHT". Every failure prints one line to stderr and exits 1, so the script
+// "LEFT TOP WIDTH HEIGHT". The driver itself is DPI aware, so that those are the screen's own
+// pixels at every scale. Every failure prints one line to stderr and exits 1, so the script
 // stops instead of saving a picture of the wrong thing.
 
 #include "resources/LocalPageIds.h"
 #include "resources/MainDialogIds.h"
+#include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 
 #include <windows.h>
@@ -333,6 +337,100 @@ int CloseMenu() {
     return 0;
 }
 
+// Per-monitor functions of Windows 10, looked up so that the driver also runs where they are absent.
+template <typename Function> Function User32(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
+
+void BecomeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    if (const auto set = User32<SetContext>("SetProcessDpiAwarenessContext"))
+        if (set(reinterpret_cast<HANDLE>(-4))) // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+            return;
+    ::SetProcessDPIAware();
+}
+
+struct PageSearch {
+    HWND pages[8] = {};
+    int count = 0;
+};
+
+BOOL CALLBACK CollectPage(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<PageSearch*>(parameter);
+    char className[64] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == kDialogClass && search->count < 8)
+        search->pages[search->count++] = window;
+    return TRUE;
+}
+
+struct Overflow {
+    RECT bounds;
+    int clipped = 0;
+};
+
+BOOL CALLBACK CountClipped(HWND window, LPARAM parameter) {
+    auto* overflow = reinterpret_cast<Overflow*>(parameter);
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    if (rect.left < overflow->bounds.left || rect.top < overflow->bounds.top ||
+        rect.right > overflow->bounds.right || rect.bottom > overflow->bounds.bottom)
+        ++overflow->clipped;
+    return TRUE;
+}
+
+SIZE SizeOf(const RECT& rect) {
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+int Measure() {
+    const HWND main = MainWindow();
+    using GetContext = HANDLE(WINAPI*)(HWND);
+    using GetAwareness = int(WINAPI*)(HANDLE);
+    using GetDpi = UINT(WINAPI*)(HWND);
+    const auto context = User32<GetContext>("GetWindowDpiAwarenessContext");
+    const auto awareness = User32<GetAwareness>("GetAwarenessFromDpiAwarenessContext");
+    const auto dpi = User32<GetDpi>("GetDpiForWindow");
+    const HDC screen = ::GetDC(nullptr);
+    std::printf("screen dpi %d; main window: awareness %d (0 unaware, 1 system, 2 per monitor), dpi %u\n",
+                ::GetDeviceCaps(screen, LOGPIXELSY), context && awareness ? awareness(context(main)) : -1,
+                dpi ? dpi(main) : 0u);
+    ::ReleaseDC(nullptr, screen);
+
+    RECT window{}, client{}, tabs{};
+    ::GetWindowRect(main, &window);
+    ::GetClientRect(main, &client);
+    ::GetWindowRect(::GetDlgItem(main, IDC_MAIN_TABS), &tabs);
+    std::printf("main window %ldx%ld, client %ldx%ld, tab control %ldx%ld\n", SizeOf(window).cx,
+                SizeOf(window).cy, client.right, client.bottom, SizeOf(tabs).cx, SizeOf(tabs).cy);
+
+    PageSearch pages;
+    ::EnumChildWindows(main, CollectPage, reinterpret_cast<LPARAM>(&pages));
+    for (int i = 0; i < pages.count; ++i) {
+        RECT page{};
+        ::GetWindowRect(pages.pages[i], &page);
+        Overflow overflow{page};
+        ::EnumChildWindows(pages.pages[i], CountClipped, reinterpret_cast<LPARAM>(&overflow));
+        const char* name = ::GetDlgItem(pages.pages[i], IDC_LOCAL_LOG)      ? "Details"
+                           : ::GetDlgItem(pages.pages[i], IDC_SITE_ADDRESS) ? "Connection"
+                                                                            : "Advanced";
+        std::printf("%s page: %ldx%ld at +%ld+%ld in the tab control, %ld px past its right, %ld px past its "
+                    "bottom, %d controls cut off by the page\n",
+                    name, SizeOf(page).cx, SizeOf(page).cy, page.left - tabs.left, page.top - tabs.top,
+                    std::max(0L, page.right - tabs.right), std::max(0L, page.bottom - tabs.bottom),
+                    overflow.clipped);
+    }
+    for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if ((::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+            RECT banner{};
+            ::GetWindowRect(child, &banner);
+            std::printf("banner %ldx%ld beside a client %ld high\n", SizeOf(banner).cx, SizeOf(banner).cy,
+                        client.bottom);
+        }
+    return 0;
+}
+
 int Exit() {
     const HWND main = FindTopLevel(kDialogClass, kMainTitle, false);
     if (main)
@@ -343,6 +441,7 @@ int Exit() {
 } // namespace
 
 int main(int argc, char** argv) {
+    BecomeDpiAware();
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "show" && argc == 2)
         return Show();
@@ -362,6 +461,8 @@ int main(int argc, char** argv) {
         return CloseMenu();
     if (command == "exit" && argc == 2)
         return Exit();
+    if (command == "measure" && argc == 2)
+        return Measure();
     Fail("usage: shot-driver show|hide|tab INDEX|wait-log TEXT SECONDS|about|close-about|tray-menu|"
-         "close-menu|exit");
+         "close-menu|exit|measure");
 }
