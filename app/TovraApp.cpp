@@ -38,8 +38,8 @@ int CTovraApp::Run(const char* commandLine) {
         return 0;
 
     const HINSTANCE instance = application_.Instance();
-    trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip,
-                     CTrayIcon::LoadPicture(instance, IDI_TRAY_NORMAL), IDR_TRAY_MENU, false);
+    trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip, IDI_TRAY_NORMAL, IDR_TRAY_MENU,
+                     false);
 
     // Every line of the log also goes to the user's own log file, across runs.
     MainDialogOptions options;

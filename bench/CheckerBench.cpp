@@ -37,8 +37,6 @@ public:
         Note(detectedAt_);
         ::SetEvent(detected_.get());
     }
-    void ClearSiteList() override {}
-    void AddSiteToList(const std::string&) override {}
     void SetIconById(int iconId) override {
         if (iconId == IDI_TRAY_BUSY)
             Note(busyAt_);

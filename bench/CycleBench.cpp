@@ -64,9 +64,8 @@ public:
     bool WebDetectionChosen() override { return true; }
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
-    void ClearSiteList() override {}
-    void AddSiteToList(const std::string&) override {}
     void SetTrayIcon(int) override {}
+    void ShowPostingResult(bool, std::string_view) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }
 

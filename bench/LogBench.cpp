@@ -36,9 +36,8 @@ public:
     bool WebDetectionChosen() override { return false; }
     void ShowDetailsPage() override {}
     void ShowSiteSetting(SiteField) override {}
-    void ClearSiteList() override {}
-    void AddSiteToList(const std::string&) override {}
     void SetTrayIcon(int) override {}
+    void ShowPostingResult(bool, std::string_view) override {}
 
 private:
     std::mutex mutex_;

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's controls as the posting cycle sees them: the log box, the detected address
-// field, the "Web" radio button, the tabs with their pages, the Advanced page's site list and the
-// tray picture. The main window implements it; tests use a fake.
+// field, the "Web" radio button, the tabs with their pages, the Advanced page's site list, and the
+// tray's picture and what it says about the last posting. The main window implements it; tests use a fake.
 //
 // Threads: RunOnWindowThread may be called from any thread; every other function only on the
 // window's thread, from inside RunOnWindowThread. Held through std::shared_ptr by the cycle and
@@ -39,10 +39,13 @@ public:
     enum class SiteField { SiteAddress, Port };
     virtual void ShowSiteSetting(SiteField field) = 0;
 
-    // The Advanced page's list of IP echo sites, and the tray picture (icon resource number).
-    virtual void ClearSiteList() = 0;
-    virtual void AddSiteToList(const std::string& host) = 0;
+    // The tray picture (icon resource number).
     virtual void SetTrayIcon(int iconId) = 0;
+
+    // What the last posting came to: failed (no address detected, the settings refused, or the
+    // upload failed), with a one-line reason; or not, the page on the server being up to date.
+    // Never called for a display-only check.
+    virtual void ShowPostingResult(bool failed, std::string_view reason) = 0;
 };
 
 } // namespace tovra

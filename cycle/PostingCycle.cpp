@@ -135,6 +135,10 @@ void CPostingCycle::AppendLog(std::string_view text) {
             return;
         // Stamped here, in the order of the calls, whichever thread then writes it out.
         pendingLog_.push_back(PendingLine{clock_(), std::string(text)});
+        // A post that fails ends with a line that says why; the session's status lines, which
+        // come in brackets, only say what happened on the wire.
+        if (text.empty() || text.front() != '[')
+            lastStep_ = text;
     }
     view_->RunOnWindowThread([this] { FlushLog(); });
 }
@@ -240,8 +244,10 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         // Keep the field and LastIP: publishing a page without an address over a good one helps
         // nobody, and the next check may well succeed.
         AppendLog(kNothingDetectedLine);
-        if (!displayOnly)
+        if (!displayOnly) {
+            ReportResult(true, kNothingDetectedLine);
             SettleCheck(true);
+        }
         return;
     }
     std::string previous;
@@ -260,20 +266,14 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
+        // The decision posts again after a failed upload, so the page on the server is current.
+        ReportResult(false, {});
         SettleCheck(false);
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
         break;
     }
-}
-
-void CPostingCycle::ClearSiteList() {
-    view_->RunOnWindowThread([this] { view_->ClearSiteList(); });
-}
-
-void CPostingCycle::AddSiteToList(const std::string& host) {
-    view_->RunOnWindowThread([&] { view_->AddSiteToList(host); });
 }
 
 void CPostingCycle::SetIconById(int iconId) {
@@ -303,10 +303,12 @@ bool CPostingCycle::RunPost() {
     const SiteCheck check = ValidateSite(job.siteAddress, job.sitePort);
     if (check.problem != SiteProblem::None) {
         const bool address = check.problem == SiteProblem::MissingSiteAddress;
-        AppendLog(address ? kInvalidSiteAddressLine : kInvalidPortLine);
+        const std::string_view line = address ? kInvalidSiteAddressLine : kInvalidPortLine;
+        AppendLog(line);
         view_->RunOnWindowThread([&] {
             view_->ShowSiteSetting(address ? CycleView::SiteField::SiteAddress : CycleView::SiteField::Port);
         });
+        ReportResult(true, line);
         return false;
     }
 
@@ -325,9 +327,20 @@ bool CPostingCycle::RunPost() {
     uploader_->SetIpAddress(job.address);
     AppendLog("Connecting to " + job.siteAddress + "...");
     const bool uploaded = uploader_->Upload();
-    if (!stopping_)
-        decision_.RecordUpload(uploaded);
+    if (stopping_)
+        return uploaded;
+    decision_.RecordUpload(uploaded);
+    std::string reason;
+    if (!uploaded) {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        reason = "The upload failed: " + lastStep_;
+    }
+    ReportResult(!uploaded, reason);
     return uploaded;
+}
+
+void CPostingCycle::ReportResult(bool failed, std::string_view reason) {
+    view_->RunOnWindowThread([&] { view_->ShowPostingResult(failed, reason); });
 }
 
 } // namespace tovra

@@ -105,8 +105,6 @@ public:
 
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, bool displayOnly) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetIconById(int iconId) override;
 
 private:
@@ -123,6 +121,7 @@ private:
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     void FlushLog();
+    void ReportResult(bool failed, std::string_view reason);
     // Window thread: appends to the log file, and says once in the log box when it cannot.
     void WriteLogFile(std::string_view lines);
 
@@ -139,6 +138,7 @@ private:
     std::mutex logMutex_;
     std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
     bool logClosed_ = false;              // guarded by logMutex_
+    std::string lastStep_;                // guarded by logMutex_: the last line not a status line
 
     // Window thread only.
     std::unique_ptr<LogFile> logFile_; // none without a path

@@ -1,6 +1,6 @@
 #pragma once
-// What the address checker reaches outside itself: the log, the result, the Advanced page's site
-// list and the tray picture. The main window provides it.
+// What the address checker reaches outside itself: the log, the result and the tray picture.
+// The main window provides it.
 //
 // Threads: every call comes on the checker's own thread, one at a time, and the checker waits
 // for each to return before it goes on. An implementation that touches windows carries the call
@@ -26,10 +26,6 @@ public:
     // displayOnly the address is only shown; otherwise the owner decides whether to post, and may
     // take as long as an upload does before it returns (the busy icon stays up meanwhile).
     virtual void OnAddressDetected(const std::string& address, bool displayOnly) = 0;
-
-    // The site list of the Advanced page: emptied, then one host at a time.
-    virtual void ClearSiteList() = 0;
-    virtual void AddSiteToList(const std::string& host) = 0;
 
     // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
     virtual void SetIconById(int iconId) = 0;

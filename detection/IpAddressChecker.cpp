@@ -3,6 +3,7 @@
 #include "detection/AddressScan.h"
 #include "detection/InterfaceAddresses.h"
 #include "detection/LocalAddressChoice.h"
+#include "detection/SiteUrl.h"
 #include "resources/ResourceIds.h"
 
 #include <system_error>
@@ -31,6 +32,16 @@ bool CIpAddressChecker::WaitForRequest() const {
     return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
 }
 
+void CIpAddressChecker::SetSites(std::vector<IpSite> sites) {
+    const std::lock_guard<std::mutex> lock(sitesMutex_);
+    sites_ = std::move(sites);
+}
+
+std::vector<IpSite> CIpAddressChecker::Sites() const {
+    const std::lock_guard<std::mutex> lock(sitesMutex_);
+    return sites_;
+}
+
 template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
     if (StopRequested())
         return false;
@@ -41,10 +52,6 @@ template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
 void CIpAddressChecker::Run() {
     // An exception from the owner (one that is closing, say) ends what it interrupted, never the
     // thread: a checker that died quietly would leave the program running without ever posting.
-    try {
-        FillSiteList();
-    } catch (const std::exception&) {
-    }
     // A request made before Start() is waiting already: the first pass takes it without a wait.
     do {
         if (const std::optional<CheckMode> mode = requests_.Take()) {
@@ -64,28 +71,24 @@ void CIpAddressChecker::RestoreNormalIcon() noexcept {
     }
 }
 
-void CIpAddressChecker::FillSiteList() {
-    Tell([](CheckerOwner& owner) { owner.ClearSiteList(); });
-    for (const IpSite& site : sites_)
-        Tell([&](CheckerOwner& owner) { owner.AddSiteToList(site.host); });
-}
-
 void CIpAddressChecker::RunOneCheck(CheckMode mode) {
     if (!Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_BUSY); }))
         return;
 
     std::string address;
     if (mode.useWeb) {
-        for (const IpSite& site : sites_) {
-            if (!Tell([&](CheckerOwner& owner) {
-                    owner.AppendLog("Asking " + site.host + site.path + " for my IP Address...");
-                }))
+        const std::vector<IpSite> sites = Sites();
+        if (sites.empty())
+            Tell([](CheckerOwner& owner) { owner.AppendLog(kNoSitesLine); });
+        for (const IpSite& site : sites) {
+            // The URL is host and path alone for a plain HTTP site, as these lines always were.
+            const std::string url = SiteUrl(site);
+            if (!Tell(
+                    [&](CheckerOwner& owner) { owner.AppendLog("Asking " + url + " for my IP Address..."); }))
                 return;
             address = lookup_.Ask(site).address;
             if (!address.empty()) {
-                Tell([&](CheckerOwner& owner) {
-                    owner.AppendLog(site.host + site.path + " insists that I am " + address);
-                });
+                Tell([&](CheckerOwner& owner) { owner.AppendLog(url + " insists that I am " + address); });
                 break;
             }
         }

@@ -5,10 +5,10 @@
 //
 // Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock), the request
-// event that wakes the idle checker, and the stop event; the site list is read-only after
-// construction. An idle checker sleeps on those two events alone, so it costs nothing between
-// checks and takes a request or a stop up at once.
+// only state they share is the request slot (CheckRequests, under its own lock), the site list
+// (under sitesMutex_; each check asks a copy taken as it starts), the request event that wakes the
+// idle checker, and the stop event. An idle checker sleeps on those two events alone, so it costs
+// nothing between checks and takes a request or a stop up at once.
 // A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
 // checker within milliseconds whatever the sites do.
 
@@ -19,6 +19,7 @@
 #include "framework/WorkerThread.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ namespace tovra {
 class CIpAddressChecker : public WorkerThread {
 public:
     static constexpr DWORD kLookupDeadlineMs = WebLookup::kDeadlineMs;
+
+    // Logged by a web check that has no site to ask (the user removed them all).
+    static constexpr char kNoSitesLine[] =
+        "There is no IP echo site to ask: the list on the Advanced tab is empty.";
 
     // Create with std::make_shared (WorkerThread's rule). The first check runs as soon as the
     // thread starts if one was requested before Start().
@@ -39,7 +44,10 @@ public:
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
 
-    const std::vector<IpSite>& Sites() const { return sites_; }
+    // The sites a web check asks, in order. A new list counts from the next check on; one that is
+    // running asks the list it started with.
+    void SetSites(std::vector<IpSite> sites);
+    std::vector<IpSite> Sites() const;
 
     // The local lookup: the address of the interface that reaches the internet (ChooseLocalAddress)
     // as dotted-decimal text, or empty. Logs nothing.
@@ -51,7 +59,6 @@ protected:
 private:
     // False when the stop came first.
     bool WaitForRequest() const;
-    void FillSiteList();
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
 
@@ -59,7 +66,8 @@ private:
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
-    const std::vector<IpSite> sites_;
+    mutable std::mutex sitesMutex_;
+    std::vector<IpSite> sites_;
     const WebLookup lookup_;
     CheckRequests requests_;
     const UniqueKernelHandle requestEvent_; // auto-reset: set by RequestCheck

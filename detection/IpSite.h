@@ -21,8 +21,8 @@ struct IpSite {
 // The port a site is reached on: its own, or its scheme's.
 std::uint16_t EffectivePort(const IpSite& site);
 
-// The built-in list. It is part of the program, not of the settings: every start shows and asks
-// exactly these, in this order, whatever the Advanced page showed before. Each host occurs once.
+// The built-in list, in the order it is asked: the list of every user who has not saved one of
+// their own. Each host occurs once.
 std::vector<IpSite> DefaultIpSites();
 
 } // namespace tovra

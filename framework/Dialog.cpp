@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include "framework/DisplayScale.h"
+
 namespace tovra {
 namespace {
 
@@ -23,6 +25,13 @@ bool ReturnsResultDirectly(UINT message) {
     default:
         return false;
     }
+}
+
+// Posted by a dialog to itself on WM_DPICHANGED, to reach OnDpiChanged after the dialog manager's
+// own handling. Registered, so that it never meets a number a dialog uses for its own messages.
+UINT DpiFittingMessage() {
+    static const UINT message = ::RegisterWindowMessageA("Tovra.Dialog.FitToDpi");
+    return message;
 }
 
 } // namespace
@@ -153,7 +162,16 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDestroy();
         return FALSE;
 
+    case kDpiChangedMessage:
+        // Declined here, the dialog manager scales the window and what the template made.
+        ::PostMessageA(Handle(), DpiFittingMessage(), 0, 0);
+        return FALSE;
+
     default: {
+        if (message == DpiFittingMessage() && message != 0) {
+            OnDpiChanged();
+            return TRUE;
+        }
         INT_PTR result = 0;
         if (!OnMessage(message, wParam, lParam, result))
             return FALSE;

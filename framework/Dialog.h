@@ -87,6 +87,11 @@ protected:
     // WM_DESTROY: the window and its controls still exist.
     virtual void OnDestroy() {}
 
+    // The window has moved to a monitor of another DPI (per-monitor awareness) and the dialog
+    // manager has scaled it, its controls and the template's font: what the code placed or drew
+    // itself is fitted here.
+    virtual void OnDpiChanged() {}
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

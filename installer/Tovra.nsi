@@ -4,6 +4,7 @@
 ;   VERSION_SHORT  2.0.7, as the setup's file name shows it
 ;   SOURCE_DIR     the folder with tovra.exe, Tovra.chm and Tovra.html
 ;   ICON           the program's icon
+;   WIZARD         the picture of the finish page (draw-wizard.sh)
 ;   OUTFILE        the setup program to write
 ;
 ; Switches besides NSIS's own /S (silent) and /D=folder (last, unquoted):
@@ -23,9 +24,10 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 !include nsDialogs.nsh
 !include WinMessages.nsh
+!include WordFunc.nsh
 
-!ifndef VERSION | VERSION_SHORT | SOURCE_DIR | ICON | OUTFILE
-    !error "Build with -DVERSION=... -DVERSION_SHORT=... -DSOURCE_DIR=... -DICON=... -DOUTFILE=..."
+!ifndef VERSION | VERSION_SHORT | SOURCE_DIR | ICON | WIZARD | OUTFILE
+    !error "Build with -DVERSION=... -DVERSION_SHORT=... -DSOURCE_DIR=... -DICON=... -DWIZARD=... -DOUTFILE=..."
 !endif
 
 !define PRODUCT "Tovra"
@@ -67,6 +69,7 @@ Var Started       ; 1 once this setup has started Tovra
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_DIRECTORY
@@ -182,6 +185,18 @@ Function .onInit
     ; An update keeps the choices the user made last time; a first install ticks both.
     StrCpy $Autostart ${BST_CHECKED}
     StrCpy $Shortcuts ${BST_CHECKED}
+    ; An older setup over a newer copy asks first; a silent one leaves the newer copy alone.
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "DisplayVersion"
+    ${If} $0 != ""
+        ${VersionCompare} $0 "${VERSION}" $1
+        ${If} $1 == 1
+            MessageBox MB_YESNO|MB_ICONQUESTION "Tovra $0 is installed, which is newer than the $\
+                ${VERSION} this setup would put in its place.$\n$\nReplace it with the older version?" \
+                /SD IDNO IDYES replace_newer
+            Abort
+            replace_newer:
+        ${EndIf}
+    ${EndIf}
     ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 != ""
         ReadRegStr $1 HKCU "${RUN_KEY}" "Tovra"

@@ -11,9 +11,6 @@ namespace {
 constexpr COLORREF kBackground = RGB(220, 237, 255);
 constexpr int kTitlePoints = 14;
 
-// Posted to itself on a change of DPI; see FitToDpi.
-constexpr UINT kFitToDpiMessage = WM_APP;
-
 } // namespace
 
 CAboutDialog::CAboutDialog(bool (*highContrast)())
@@ -67,14 +64,6 @@ bool CAboutDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resul
     if ((message == WM_CTLCOLORDLG || message == WM_CTLCOLORSTATIC) && highContrast_())
         return false;
     switch (message) {
-    case kDpiChangedMessage:
-        // The dialog manager's own handling scales the window and what the template made.
-        ::PostMessageA(Handle(), kFitToDpiMessage, 0, 0);
-        return false;
-    case kFitToDpiMessage:
-        FitToDpi();
-        result = 0;
-        return true;
     case WM_CTLCOLORDLG:
         result = reinterpret_cast<INT_PTR>(background_.get());
         return true;

@@ -36,6 +36,7 @@ protected:
     bool OnInit() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnDestroy() override;
+    void OnDpiChanged() override { FitToDpi(); }
 
 private:
     void FitToDpi();

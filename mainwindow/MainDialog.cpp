@@ -27,10 +27,6 @@ namespace {
 constexpr int kPageOffsetX = 10;
 constexpr int kPageOffsetY = 30;
 
-// Posted to itself on a change of DPI, to fit what the code placed and drew itself once the
-// dialog manager has scaled the window, its controls and fonts to the new monitor.
-constexpr UINT kFitToDpiMessage = WM_APP;
-
 UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
     const int size = SystemMetricForDpi(metric, dpi);
     return UniqueIcon(
@@ -52,8 +48,8 @@ CRegistryStore NamedStore() {
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
                          MainDialogOptions options)
-    : instance_(instance), settings_(settings), trayIcon_(trayIcon), options_(std::move(options)),
-      localPage_([this](bool useWeb) {
+    : instance_(instance), settings_(settings), trayIcon_(trayIcon), trayStatus_(trayIcon),
+      options_(std::move(options)), localPage_([this](bool useWeb) {
           if (cycle_)
               cycle_->CheckAddressOnly(useWeb);
       }) {}
@@ -169,7 +165,7 @@ void CMainDialog::StartWorkers() {
     invoker_ = std::make_shared<UiInvoker>(instance_);
     view_ = std::make_shared<CMainWindowView>(invoker_, *this);
     cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
-    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.ipSites, options_.lookupDeadlineMs);
+    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
     timer_ = std::make_shared<CTimeWait>(options_.earlyChecks);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
     // alive for good. The timer is reached the same way, from the checker's thread.
@@ -229,14 +225,19 @@ void CMainDialog::ToggleMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(NamedStore(), settings_) && cycle_)
+    if (LoadSettingsFromRegistry(NamedStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(NamedStore(), settings_);
+    // The next check asks the saved list, the one on its way keeps its own.
+    if (checker_)
+        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::SelectTab(Tab tab) {
@@ -312,14 +313,6 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_.get());
-        return true;
-    case kDpiChangedMessage:
-        // The dialog manager's own handling scales the window and what the template made.
-        ::PostMessageA(Handle(), kFitToDpiMessage, 0, 0);
-        return false;
-    case kFitToDpiMessage:
-        FitToDpi();
-        result = 0;
         return true;
     case WM_LOG_LINE:
         // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.

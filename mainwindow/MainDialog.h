@@ -27,6 +27,7 @@
 #include "pages/SitePage.h"
 #include "settings/Settings.h"
 #include "tray/TimeWait.h"
+#include "tray/TrayStatus.h"
 
 #include <windows.h>
 
@@ -41,7 +42,8 @@ class CTrayIcon;
 // What the main window is built with besides the settings and the tray icon. The defaults are the
 // program's; tests point the lookups at their own sites and the page at a folder of theirs.
 struct MainDialogOptions {
-    std::vector<IpSite> ipSites = DefaultIpSites();
+    // The sites asked while the stored list is missing or damaged.
+    std::vector<IpSite> builtInSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
     EarlyCheckDelays earlyChecks;
@@ -87,6 +89,7 @@ public:
     CSitePage& SitePage() noexcept { return sitePage_; }
     CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
     CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
+    CTrayStatus& TrayStatus() noexcept { return trayStatus_; }
 
 protected:
     bool OnInit() override;
@@ -95,6 +98,7 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnOK() override;
     void OnDestroy() override;
+    void OnDpiChanged() override { FitToDpi(); }
 
 private:
     void OpenOnConnectionTab();
@@ -113,6 +117,7 @@ private:
     const HINSTANCE instance_;
     Settings& settings_;
     CTrayIcon& trayIcon_;
+    CTrayStatus trayStatus_;
     MainDialogOptions options_;
     UniqueIcon icon_;
     UniqueIcon smallIcon_;

@@ -2,6 +2,7 @@
 
 #include "framework/UiInvoker.h"
 #include "mainwindow/MainDialog.h"
+#include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
 #include "tray/TrayIcon.h"
 
@@ -46,16 +47,12 @@ void CMainWindowView::ShowSiteSetting(SiteField field) {
     ::SetFocus(page.Item(field == SiteField::Port ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
 }
 
-void CMainWindowView::ClearSiteList() {
-    window_.AdvancedPage().ClearSiteList();
-}
-
-void CMainWindowView::AddSiteToList(const std::string& host) {
-    window_.AdvancedPage().AddSiteToList(host);
-}
-
 void CMainWindowView::SetTrayIcon(int iconId) {
-    window_.TrayIcon().SetIconById(static_cast<UINT>(iconId));
+    window_.TrayStatus().SetBusy(iconId == IDI_TRAY_BUSY);
+}
+
+void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason) {
+    window_.TrayStatus().ShowPostingResult(failed, reason);
 }
 
 } // namespace tovra

@@ -28,9 +28,8 @@ public:
     bool WebDetectionChosen() override;
     void ShowDetailsPage() override;
     void ShowSiteSetting(SiteField field) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetTrayIcon(int iconId) override;
+    void ShowPostingResult(bool failed, std::string_view reason) override;
 
 private:
     const std::shared_ptr<UiInvoker> invoker_;

@@ -45,6 +45,7 @@ void ShowSettings(const Settings& settings, const SettingsPages& pages) {
     ShowText(advanced, IDC_PROXY_USERNAME, settings.ProxyUsername);
     ShowText(advanced, IDC_PROXY_PASSWORD, settings.ProxyPassword);
     advanced.SetChecked(IDC_FORCE_UPLOAD, settings.ForcePost);
+    pages.advanced.ShowSites(settings.IpSites);
 }
 
 void TakeSettings(Settings& settings, const SettingsPages& pages) {
@@ -64,6 +65,7 @@ void TakeSettings(Settings& settings, const SettingsPages& pages) {
     TakeText(advanced, IDC_PROXY_USERNAME, longest, settings.ProxyUsername);
     TakeText(advanced, IDC_PROXY_PASSWORD, longest, settings.ProxyPassword);
     settings.ForcePost = advanced.IsChecked(IDC_FORCE_UPLOAD);
+    settings.IpSites = advanced.Sites();
 }
 
 } // namespace tovra

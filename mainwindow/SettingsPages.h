@@ -20,8 +20,8 @@ struct SettingsPages {
 };
 
 // Fills the controls from the fields: the Local/Web choice, the seven site texts and passive mode,
-// the two proxy texts and force upload. The detected address is not among them: it is shown as a
-// detection result. Any unsaved edit in these controls is replaced.
+// the two proxy texts, force upload and the site list. The detected address is not among them: it is shown as
+// a detection result. Any unsaved edit in these controls is replaced.
 void ShowSettings(const Settings& settings, const SettingsPages& pages);
 
 // Takes the fields from the controls, each text cut to the length a save may store. Web detection

@@ -1,8 +1,12 @@
 #include "pages/AddIpSiteDialog.h"
 
+#include "detection/SiteUrl.h"
 #include "framework/WindowPlacement.h"
 #include "resources/AddIpSiteDialogIds.h"
 #include "resources/ResourceIds.h"
+
+#include <string>
+#include <utility>
 
 namespace tovra {
 
@@ -10,9 +14,9 @@ AddIpSiteDialog::~AddIpSiteDialog() {
     Destroy();
 }
 
-INT_PTR AddIpSiteDialog::Run(HINSTANCE instance, HWND owner) {
-    address_.clear();
-    path_.clear();
+INT_PTR AddIpSiteDialog::Run(HINSTANCE instance, HWND owner, std::vector<IpSite> listed) {
+    listed_ = std::move(listed);
+    site_ = IpSite{};
     return DoModal(instance, IDD_ADD_IP_SITE, owner);
 }
 
@@ -34,16 +38,17 @@ bool AddIpSiteDialog::OnCommand(int id, int code, HWND) {
 }
 
 void AddIpSiteDialog::OnOK() {
-    // Enter reaches here even while "&Add" is disabled; an empty entry must not get through.
-    if (ItemText(IDC_ADD_SITE_ADDRESS).empty() || ItemText(IDC_ADD_SITE_PATH).empty())
-        return;
-    address_ = ItemText(IDC_ADD_SITE_ADDRESS);
-    path_ = ItemText(IDC_ADD_SITE_PATH);
-    Dialog::OnOK();
+    // Enter reaches here even while "&Add" is disabled; an unsound entry must not get through.
+    if (UpdateAddButton())
+        Dialog::OnOK();
 }
 
-void AddIpSiteDialog::UpdateAddButton() const {
-    EnableItem(IDOK, !ItemText(IDC_ADD_SITE_ADDRESS).empty() && !ItemText(IDC_ADD_SITE_PATH).empty());
+bool AddIpSiteDialog::UpdateAddButton() {
+    const SiteFormError error =
+        ParseNewSite(ItemText(IDC_ADD_SITE_ADDRESS), ItemText(IDC_ADD_SITE_PATH), listed_, site_);
+    SetItemText(IDC_ADD_SITE_HINT, std::string(SiteFormHint(error)));
+    EnableItem(IDOK, error == SiteFormError::None);
+    return error == SiteFormError::None;
 }
 
 } // namespace tovra

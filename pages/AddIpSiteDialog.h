@@ -1,12 +1,14 @@
 #pragma once
-// The small modal dialog in which the user enters one more IP echo site: its host and the path
-// of its page. "&Add" is enabled only while both are filled in.
+// The small modal dialog in which the user enters one more IP echo site: its address (host, port,
+// http:// or https://) and the path of its page. "&Add" is enabled only while the two make a sound
+// site that is not listed yet; a line under them says what is wrong meanwhile.
 //
 // Threads: UI thread only, like every dialog.
 
+#include "detection/IpSite.h"
 #include "framework/Dialog.h"
 
-#include <string>
+#include <vector>
 
 namespace tovra {
 
@@ -18,12 +20,12 @@ public:
     AddIpSiteDialog() = default;
     ~AddIpSiteDialog() override;
 
-    // Runs the dialog, owned by owner, and returns IDOK ("&Add") or IDCANCEL.
-    INT_PTR Run(HINSTANCE instance, HWND owner);
+    // Runs the dialog, owned by owner, and returns IDOK ("&Add") or IDCANCEL. `listed` is the
+    // list the site is meant for: a site already in it is refused.
+    INT_PTR Run(HINSTANCE instance, HWND owner, std::vector<IpSite> listed = {});
 
-    // What was entered; set when the dialog ends with "&Add", empty otherwise.
-    const std::string& Address() const noexcept { return address_; }
-    const std::string& Path() const noexcept { return path_; }
+    // The site entered, in its canonical form; meaningful when the dialog ended with "&Add".
+    const IpSite& Site() const noexcept { return site_; }
 
 protected:
     bool OnInit() override;
@@ -31,10 +33,12 @@ protected:
     void OnOK() override;
 
 private:
-    void UpdateAddButton() const;
+    // Checks the two edits, shows what is wrong, and enables "&Add" when nothing is; true then,
+    // with the site in site_.
+    bool UpdateAddButton();
 
-    std::string address_;
-    std::string path_;
+    std::vector<IpSite> listed_;
+    IpSite site_;
 };
 
 } // namespace tovra

@@ -1,11 +1,22 @@
 #include "pages/AdvancedPage.h"
 
+#include "detection/SiteUrl.h"
 #include "pages/AddIpSiteDialog.h"
 #include "pages/TabPageTheme.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/ResourceIds.h"
 
+#include <utility>
+
 namespace tovra {
+namespace {
+
+void AppendEntry(const Window& list, const IpSite& site) {
+    const std::string url = SiteUrl(site);
+    list.SendMsg(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(url.c_str()));
+}
+
+} // namespace
 
 CAdvancedPage::~CAdvancedPage() {
     Destroy();
@@ -36,16 +47,20 @@ bool CAdvancedPage::OnCommand(int id, int code, HWND) {
     }
 }
 
-void CAdvancedPage::ClearSiteList() const noexcept {
-    Window(Item(IDC_IP_SITE_LIST)).SendMsg(LB_RESETCONTENT);
+Window CAdvancedPage::List() const noexcept {
+    return Window(Item(IDC_IP_SITE_LIST));
 }
 
-void CAdvancedPage::AddSiteToList(const std::string& host) const noexcept {
-    Window(Item(IDC_IP_SITE_LIST)).SendMsg(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(host.c_str()));
+void CAdvancedPage::ShowSites(std::vector<IpSite> sites) {
+    sites_ = std::move(sites);
+    const Window list = List();
+    list.SendMsg(LB_RESETCONTENT);
+    for (const IpSite& site : sites_)
+        AppendEntry(list, site);
 }
 
 std::vector<std::string> CAdvancedPage::SiteList() const {
-    const Window list(Item(IDC_IP_SITE_LIST));
+    const Window list = List();
     const LRESULT count = list.SendMsg(LB_GETCOUNT);
     std::vector<std::string> entries;
     for (LRESULT i = 0; i < count; ++i) {
@@ -65,15 +80,25 @@ void CAdvancedPage::AddSite() {
     AddIpSiteDialog dialog;
     // Owned by the main window, as a top-level dialog must be; a child page cannot own it.
     const HWND owner = ::GetAncestor(Handle(), GA_ROOT);
-    if (dialog.Run(instance_, owner) == IDOK)
-        AddSiteToList(dialog.Address()); // the path has no use yet: detection asks only its own sites
+    if (dialog.Run(instance_, owner, sites_) != IDOK)
+        return;
+    sites_.push_back(dialog.Site());
+    const Window list = List();
+    AppendEntry(list, sites_.back());
+    // The new entry is the last of a list that may be longer than the box: show it.
+    list.SendMsg(LB_SETCURSEL, static_cast<WPARAM>(sites_.size() - 1));
 }
 
-void CAdvancedPage::RemoveSite() const noexcept {
-    const Window list(Item(IDC_IP_SITE_LIST));
+void CAdvancedPage::RemoveSite() {
+    const Window list = List();
     const LRESULT selected = list.SendMsg(LB_GETCURSEL);
-    if (selected != LB_ERR)
-        list.SendMsg(LB_DELETESTRING, static_cast<WPARAM>(selected));
+    if (selected == LB_ERR || static_cast<std::size_t>(selected) >= sites_.size())
+        return;
+    const auto index = static_cast<std::size_t>(selected);
+    sites_.erase(sites_.begin() + static_cast<std::ptrdiff_t>(index));
+    list.SendMsg(LB_DELETESTRING, index);
+    if (!sites_.empty())
+        list.SendMsg(LB_SETCURSEL, index < sites_.size() ? index : sites_.size() - 1);
 }
 
 } // namespace tovra

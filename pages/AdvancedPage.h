@@ -3,12 +3,13 @@
 // "<< &Add" and ">> &Remove" buttons, and the force-upload check box.
 //
 // The main window fills and reads the proxy fields and the check box with the settings (ids in
-// resources/AdvancedPageIds.h) and fills the site list from the checker. Entries added or removed
-// here change only the list box: the checker keeps asking its built-in sites, and nothing of the
-// list is stored.
+// resources/AdvancedPageIds.h), and the site list too (ShowSites, Sites): it is a setting like
+// the others, so what is added or removed here counts only once the user saves. The list box
+// shows the sites in the order the checker asks them, each as its URL.
 //
 // Threads: UI thread only, like every dialog.
 
+#include "detection/IpSite.h"
 #include "framework/Dialog.h"
 
 #include <string>
@@ -24,23 +25,27 @@ public:
     // Creates the page hidden, as a child of parent.
     bool Create(HINSTANCE instance, HWND parent);
 
-    // The site list; the list box keeps its entries in its own (case-insensitive) sorted order
-    // and allows duplicates.
-    void ClearSiteList() const noexcept;
-    void AddSiteToList(const std::string& host) const noexcept;
+    // The site list: replaced whole, and read back as it now stands.
+    void ShowSites(std::vector<IpSite> sites);
+    const std::vector<IpSite>& Sites() const noexcept { return sites_; }
+    // The texts of the list box, top to bottom.
     std::vector<std::string> SiteList() const;
 
-    // "<< &Add": asks for a site with the Add IP Site dialog and lists its host.
+    // "<< &Add": asks for a site with the Add IP Site dialog and appends it.
     void AddSite();
-    // ">> &Remove": removes the selected entry; without a selection nothing happens.
-    void RemoveSite() const noexcept;
+    // ">> &Remove": removes the selected site and selects the one that took its place, so that
+    // several can be removed in a row; without a selection nothing happens.
+    void RemoveSite();
 
 protected:
     bool OnInit() override;
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
+    Window List() const noexcept;
+
     HINSTANCE instance_ = nullptr;
+    std::vector<IpSite> sites_; // what the list box shows, entry for entry
 };
 
 } // namespace tovra

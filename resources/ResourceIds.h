@@ -16,6 +16,7 @@
 #define IDD_ADD_IP_SITE 137
 #define IDI_TRAY_NORMAL 138
 #define IDI_TRAY_BUSY 139
+#define IDI_TRAY_ATTENTION 140
 
 // Statics that the code never addresses.
 #ifndef IDC_STATIC

@@ -43,10 +43,22 @@ void CRegistryStore::BuildKeyPath() noexcept {
     CopyBounded(keyPath_, path);
 }
 
-bool CRegistryStore::WriteString(const char* name, std::string_view text) const {
+namespace {
+
+// Creates or opens the key for writing, with any missing keys on the path; empty on failure.
+UniqueRegKey CreateKey(const char* keyPath) {
     UniqueRegKey key;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                           nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        key.reset();
+    return key;
+}
+
+} // namespace
+
+bool CRegistryStore::WriteString(const char* name, std::string_view text) const {
+    const UniqueRegKey key = CreateKey(keyPath_);
+    if (!key)
         return false;
     // NT counts the terminator itself when the byte after a non-empty text is zero ("if user forgot
     // to count terminating null, add it"), and so reads one byte past a text that ends its buffer.
@@ -77,6 +89,30 @@ bool CRegistryStore::ReadString(const char* name, char* buffer, std::uint32_t si
         return false;
     CopyBounded(buffer, size, std::string_view(stored.data(), length));
     return true;
+}
+
+std::optional<std::string> CRegistryStore::ReadMultiString(const char* name, std::uint32_t maxBytes) const {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    // One read into a buffer of the largest size taken: a longer value fails with ERROR_MORE_DATA
+    // and is never read whole, whatever its size.
+    std::string bytes(maxBytes, '\0');
+    DWORD type = 0;
+    DWORD count = maxBytes;
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &count) !=
+            ERROR_SUCCESS ||
+        type != REG_MULTI_SZ || count > maxBytes)
+        return std::nullopt;
+    bytes.resize(count);
+    return bytes;
+}
+
+bool CRegistryStore::WriteMultiString(const char* name, std::string_view bytes) const {
+    const UniqueRegKey key = CreateKey(keyPath_);
+    return key &&
+           ::RegSetValueExA(key.get(), name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
+                            static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
 } // namespace tovra

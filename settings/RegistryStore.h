@@ -5,6 +5,8 @@
 // outlives a call. Used from one thread at a time; it holds no lock.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tovra {
@@ -43,6 +45,14 @@ public:
     // missing, or the text is too long, returns false and leaves the buffer untouched. Never
     // creates the key.
     bool ReadString(const char* name, char* buffer, std::uint32_t size) const;
+
+    // A REG_MULTI_SZ value as its raw bytes (its texts in the code page, each with its zero, then
+    // the zero that ends the list). Read: empty when the key or the value is missing, of another
+    // type, or longer than maxBytes; the bytes are not examined, but the system's read gives a
+    // last text that lacks its zero one when there is room (NT does so for every string type).
+    // Write: stores `bytes` as they are, creating missing keys on the path; false when it fails.
+    std::optional<std::string> ReadMultiString(const char* name, std::uint32_t maxBytes) const;
+    bool WriteMultiString(const char* name, std::string_view bytes) const;
 
     template <std::uint32_t N> bool ReadString(const char* name, char (&buffer)[N]) const {
         return ReadString(name, buffer, N);

@@ -1,14 +1,18 @@
 #pragma once
 // Everything the user configures, plus the last detected address. Each field carries the name of
-// the registry value that stores it; texts are fixed zero-terminated arrays, flags are bools.
+// the registry value that stores it; texts are fixed zero-terminated arrays, flags are bools, and
+// the site list a vector.
 // The encodings here ("1"/"0" flags, decimal port text, the widths) are what stored settings of
 // every earlier run rely on.
 //
 // No lock guards a Settings object: its owner passes it to whoever needs it, and each field is
 // read and written whole.
 
+#include "detection/IpSite.h"
+
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace tovra {
 
@@ -38,6 +42,9 @@ struct Settings {
     bool ForcePost = false;
     // Web detection before the first load, as the program has always started.
     bool GetWebAddress = true;
+    // The IP echo sites a web check asks, in order (value "IpSites", beside the thirteen above).
+    // Only the UI thread touches it; the checker is handed a copy.
+    std::vector<IpSite> IpSites = DefaultIpSites();
 };
 
 // The number at the start of `text` as atoi reads it: leading blanks, an optional sign, then

@@ -1,6 +1,12 @@
 #include "settings/SettingsRegistry.h"
 
+#include "detection/SiteUrl.h"
 #include "framework/FixedText.h"
+#include "settings/StoredIpSites.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace tovra {
 namespace {
@@ -28,7 +34,8 @@ template <std::size_t N> std::string_view Cut(const char (&field)[N], std::size_
 
 } // namespace
 
-bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s) {
+bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s,
+                              const std::vector<IpSite>& builtInSites) {
     ReadText(store, "SiteAddress", s.SiteAddress);
     ReadText(store, "SitePort", s.SitePort);
     ApplyDefault(s.SitePort, Settings::kDefaultPort);
@@ -45,6 +52,10 @@ bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s) {
     ReadText(store, "PostFrequency", s.PostFrequency);
     s.ForcePost = ReadFlag(store, "ForcePost", false);
     s.GetWebAddress = ReadFlag(store, "GetWebAddress", false);
+    std::optional<std::vector<IpSite>> sites;
+    if (const auto stored = store.ReadMultiString(kIpSitesValueName, kMaxStoredIpSitesBytes))
+        sites = DecodeIpSites(*stored);
+    s.IpSites = sites ? std::move(*sites) : builtInSites;
     if (s.LastIP[0] != '\0')
         return false;
     ReadText(store, "LastIP", s.LastIP);
@@ -70,6 +81,9 @@ bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& s) {
     write("PostFrequency", FieldText(s.PostFrequency));
     write("ForcePost", EncodeFlag(s.ForcePost));
     write("GetWebAddress", EncodeFlag(s.GetWebAddress));
+    const std::size_t kept = std::min(s.IpSites.size(), kMaxIpSites);
+    allWritten &= store.WriteMultiString(
+        kIpSitesValueName, EncodeIpSites(std::vector<IpSite>(s.IpSites.begin(), s.IpSites.begin() + kept)));
     return allWritten;
 }
 

@@ -1,23 +1,30 @@
 #pragma once
-// The program's icon in the notification area, with the hidden window that receives its mouse
-// notifications and the shell's "TaskbarCreated" broadcast. A right click opens the tray menu,
-// a double click runs the menu's default command; both deliver WM_COMMAND to the command window
-// (the main window, once it has named itself) on the UI thread.
+// The program's icon in the notification area, with the hidden window that receives its
+// notifications and the shell's "TaskbarCreated" broadcast. A right click (or the menu key, or
+// Shift+F10) opens the tray menu at the icon; a double click (or Enter or Space on the focused
+// icon) runs the menu's default command; both deliver WM_COMMAND to the command window (the main
+// window, once it has named itself).
 //
-// Threads: created, driven by its window and destroyed on the UI thread. SetIconById and SetIcon
-// are also called by the checker thread to show and clear the busy picture. Every member that
-// reads or writes the icon data or the state flags holds lock_ for the whole Shell_NotifyIcon
-// exchange, so the two threads' calls never interleave. The lock is never held while the menu is
-// open or a command is being delivered: a check never waits for the user. The shell's messages
-// that reach the UI thread while it waits inside a locked call are handled after that call.
+// Threads: everything, from creation to destruction, runs on the window thread that owns the
+// hidden window; other threads reach the icon through the main window (the checker's busy picture
+// comes by a call run on that thread). There is no lock.
+//
+// The menu belongs to the hidden window, not to the command window: the menu's owner must be made
+// the foreground window, and a hidden dialog left in the foreground would take the keys typed
+// after the menu closes.
+//
+// An add that fails (at log-on the shell's tray may not exist yet, or be too busy to answer) is
+// tried again on a timer, every 2 s for the first 2 minutes and every 30 s after, and at once on
+// "TaskbarCreated". A busy shell may still add the icon after reporting failure, so every retry
+// first looks for the icon (NIM_MODIFY) before adding it: it is neither doubled nor left behind.
 
 #include "framework/MessageWindow.h"
+#include "framework/Win32Handles.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
-#include <mutex>
+#include <map>
 #include <string>
 
 namespace tovra {
@@ -37,23 +44,26 @@ public:
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
-    // Creates the hidden window and adds the icon. commandWindow may be null: the hidden window
-    // then stands in until SetCommandWindow, and commands sent to it are ignored. The icon's
-    // identifier is also the number of the menu resource shown on a right click. The tip is cut
-    // to the 127 characters the shell takes. Returns whether the icon is now in the notification
-    // area (true for a hidden icon that needs no adding). Call once.
-    bool Create(HINSTANCE instance, HWND commandWindow, UINT callbackMessage, const char* tip, HICON icon,
+    // Creates the hidden window and adds the icon, showing the icon resource pictureId.
+    // commandWindow may be null: the hidden window then stands in until SetCommandWindow, and
+    // commands sent to it are ignored. The icon's identifier is also the number of the menu
+    // resource shown on a right click. The tip is cut to the 127 characters the shell takes.
+    // Returns whether the icon is now in the notification area (true for a hidden icon that needs
+    // no adding); a failed add is retried. Call once.
+    bool Create(HINSTANCE instance, HWND commandWindow, UINT callbackMessage, const char* tip, UINT pictureId,
                 UINT id, bool hidden, const TrayBalloon& balloon = {});
 
     // The window that receives the menu's commands from now on.
     bool SetCommandWindow(HWND window);
     HWND GetCommandWindow() const;
 
-    // Shows the icon resource with that number. Any thread.
+    // Shows the icon resource with that number, at the size the shell draws it. A hidden or
+    // absent icon remembers it for when it is added again.
     bool SetIconById(UINT iconId);
-    // Shows the icon; a hidden icon remembers it for when it is added again. Any thread. The icon
-    // must outlive its use here: pass shared icons (LoadPicture gives one).
-    bool SetIcon(HICON icon);
+    // A new tip (cut to 127 characters), kept like the picture.
+    bool SetTip(const char* tip);
+    // Shows a balloon from the icon once; it does not come back when the icon is added again.
+    bool ShowBalloon(const char* title, const char* text, DWORD flags);
 
     // Adds the icon (deleting it first if present); true when it is present afterwards.
     bool AddIcon();
@@ -65,38 +75,40 @@ public:
     // current picture and tip, unless it was deliberately hidden or deleted.
     void Restore();
 
-    UINT GetCallbackMessage() const;
+    UINT GetCallbackMessage() const noexcept { return iconData_.uCallbackMessage; }
     std::string Tip() const;
     HWND HiddenWindow() const noexcept { return Handle(); }
 
-    bool IsHidden() const;
-    bool IsRemoved() const;
-    bool AddFailed() const;
-
-    // The icon resource with that number at the notification area's size (the small icon size),
-    // as a shared icon that is never destroyed. Null when there is none.
-    static HICON LoadPicture(HINSTANCE instance, UINT iconId);
+    bool IsHidden() const noexcept { return hidden_; }
+    bool IsRemoved() const noexcept { return removed_; }
+    bool AddFailed() const noexcept { return addFailed_; }
+    // The shell sends keyboard selections and the context menu (NOTIFYICON_VERSION_4).
+    bool KeyboardAware() const noexcept { return version4_; }
+    // The resource number of the picture shown, and its width in pixels.
+    UINT PictureId() const noexcept { return pictureId_; }
+    int PictureSize() const noexcept { return pictureSize_; }
+    // How many balloons the shell has taken since Create.
+    int BalloonsShown() const noexcept { return balloonsShown_; }
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
-    bool OpenMenu(HWND commandWindow);
-    bool RunDefaultCommand(HWND commandWindow);
+    bool OpenMenu(POINT at);
+    bool RunDefaultCommand();
     // Loads the menu resource named by the icon's identifier (null when missing) and gives its
     // first pop-up in popup (null when the menu or the pop-up is missing).
     HMENU LoadTrayMenu(HMENU& popup) const;
 
-    // The unlocked halves of the public operations, for use with lock_ held.
-    bool SetIconLocked(HICON icon);
-    bool AddIconLocked();
-    bool DeleteIconLocked();
-    bool ShowIconLocked();
-    HWND CommandWindowLocked() const;
+    // The picture pictureId_ at the small icon size for the hidden window's DPI.
+    HICON Picture();
+    bool Modify(UINT flags);
+    // Brings the shell's copy up to date or adds the icon; retries on failure.
+    bool PutBack();
+    void AskForVersion4();
+    void RetryLater();
+    void StopRetrying();
+    void OnRetryTimer();
 
-    class Guard;
-    mutable std::mutex lock_;
-    mutable std::atomic<DWORD> lockOwner_{0}; // the thread that holds lock_, 0 when free
-    std::atomic<UINT> callbackMessage_{0};    // set once by Create; read unlocked by the window
     NOTIFYICONDATAA iconData_{};
     HINSTANCE instance_ = nullptr;
     HWND commandWindow_ = nullptr;
@@ -106,7 +118,19 @@ private:
     bool hidden_ = true;          // not visible
     bool removed_ = true;         // not in the notification area
     bool addFailed_ = false;      // the last attempt to add failed; matters only while removed_
+    bool version4_ = false;       // notifications come in the NOTIFYICON_VERSION_4 form
     UINT savedFlags_ = 0;         // the uFlags the icon was created with, to add it again
+
+    UINT pictureId_ = 0;
+    int pictureSize_ = 0;                 // the size the pictures below were loaded at
+    std::map<UINT, UniqueIcon> pictures_; // by resource number
+
+    DWORD retryingSince_ = 0; // GetTickCount at the first failed add of a series
+    UINT retryPeriodMs_ = 0;  // 0 when not retrying
+    DWORD lastMouseUp_ = 0;   // GetTickCount at the last left button release on the icon
+    DWORD lastSelect_ = 0;    // GetTickCount when a selection last ran the default command
+    bool selected_ = false;   // lastSelect_ holds a time
+    int balloonsShown_ = 0;
 };
 
 } // namespace tovra

@@ -4,8 +4,9 @@
 #
 # Each icon size is drawn on its own at eight times its size and scaled down, with strokes made
 # heavier for the small sizes, so that the 16-pixel tray pictures stay legible: the normal picture
-# is a blue globe, the busy one an amber disc with an hourglass. Every icon carries the sizes the
-# shell asks for at 100 to 200 percent scaling (small icons of 16 to 32 pixels, large of 32 to
+# is a blue globe, the busy one an amber disc with an hourglass, and the one shown while posting
+# fails is the globe with a red badge carrying an exclamation mark. Every icon carries the sizes
+# the shell asks for at 100 to 200 percent scaling (small icons of 16 to 32 pixels, large of 32 to
 # 64), so that Windows never scales one picture up from another.
 set -eu
 
@@ -50,6 +51,13 @@ busy() {
     w=$(stroke_for "$1")
     echo "fill #F5A11C stroke #8A4B00 stroke-width $w circle 50,50 50,$((5 + w / 2))
           fill #FFFFFF stroke none polygon 29,22 71,22 50,50 71,78 29,78 50,50"
+}
+
+# Drawn over the globe: big enough to read at 16 pixels, and ringed in white to stand off it.
+attention_badge() {
+    w=$(stroke_for "$1")
+    echo "fill #D93025 stroke #FFFFFF stroke-width $((w * 2 / 3)) circle 66,66 66,$((32 + w / 3))
+          fill #FFFFFF stroke none rectangle 59,42 73,71 rectangle 59,78 73,90"
 }
 
 # The main window's icon: the globe with a green arrow rising from it, the address going out.
@@ -97,6 +105,7 @@ make_banner() {
 make_icon tovra-main globe upload_arrow
 make_icon tovra-tray globe
 make_icon tovra-tray-busy busy
+make_icon tovra-tray-attention globe attention_badge
 
 # Sizes in pixels of the statics that show them (16 by 187 and 16 by 62 dialog units in Tahoma 8).
 make_banner tovra-main-banner 24 304

@@ -62,9 +62,10 @@ public:
     bool WebDetectionChosen() override { return web_; }
     void ShowDetailsPage() override { ++detailsShown_; }
     void ShowSiteSetting(SiteField field) override { focus_ = field; }
-    void ClearSiteList() override { sites_.clear(); }
-    void AddSiteToList(const std::string& host) override { sites_.push_back(host); }
     void SetTrayIcon(int iconId) override { icons_.push_back(iconId); }
+    void ShowPostingResult(bool failed, std::string_view reason) override {
+        results_.push_back(failed ? std::string(reason) : "posted");
+    }
 
     template <typename T> T Read(T FakeView::*member) {
         std::lock_guard<std::recursive_mutex> lock(window_);
@@ -102,8 +103,8 @@ public:
     bool web_ = false;
     int detailsShown_ = 0;
     std::optional<SiteField> focus_;
-    std::vector<std::string> sites_;
     std::vector<int> icons_;
+    std::vector<std::string> results_; // "posted", or the reason of a failure
 };
 
 class PostingCycleTest : public ::testing::Test {
@@ -298,6 +299,7 @@ TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing)
     cycle_->OnAddressDetected("10.0.0.1", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kUnchangedLine)});
     EXPECT_EQ(view_->detailsShown_, 0);
+    EXPECT_EQ(view_->results_, std::vector<std::string>{"posted"}) << "the page on the server is current";
 }
 
 TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
@@ -313,7 +315,9 @@ TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
 TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
     settings_.ForcePost = true;
     cycle_->OnAddressDetected("10.0.0.3", true);
-    EXPECT_EQ(view_->Lines(), std::vector<std::string>{});
+    cycle_->OnAddressDetected("", true);
+    EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
+    EXPECT_TRUE(view_->results_.empty()) << "a display-only check says nothing about the posting";
     EXPECT_EQ(view_->address_, "10.0.0.3");
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.3");
 }
@@ -323,6 +327,7 @@ TEST_F(PostingCycleTest, EmptyDetectionKeepsTheAddressAndPostsNothing) {
     cycle_->ShowStoredAddress("10.0.0.4");
     cycle_->OnAddressDetected("", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
+    EXPECT_EQ(view_->results_, std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->address_, "10.0.0.4");
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.4");
 }
@@ -352,6 +357,7 @@ TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
         cycle_->OnAddressDetected("10.0.0.5", false);
         EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(c.line)});
         EXPECT_EQ(view_->focus_, c.focus);
+        EXPECT_EQ(view_->results_.back(), c.line);
     }
 }
 
@@ -392,6 +398,16 @@ TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
     EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 3u);
     EXPECT_EQ(view_->StepLines().back(), kUnchangedLine);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 203.0.113.8");
+
+    // Each failure ends with the upload's last own line, never a status line of the session.
+    const std::vector<std::string> results = view_->Read(&FakeView::results_);
+    ASSERT_EQ(results.size(), 4u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(results[i].rfind("The upload failed: ", 0), 0u) << results[i];
+        EXPECT_EQ(results[i].find("The upload failed: ["), std::string::npos) << results[i];
+    }
+    EXPECT_EQ(results[2], "posted");
+    EXPECT_EQ(results[3], "posted");
 }
 
 // The button's post runs off the window thread; a post asked for meanwhile waits for it, and the
@@ -472,7 +488,6 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
                                                "File uploaded successfully!"};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 198.51.100.23");
-    EXPECT_EQ(view_->Read(&FakeView::sites_), std::vector<std::string>{"echo.test"});
     EXPECT_EQ(std::string(settings_.LastIP), "198.51.100.23");
 }
 

@@ -17,8 +17,6 @@
 namespace tovra {
 namespace {
 
-using test::AddSite;
-using test::ClearSites;
 using test::Detected;
 using test::Icon;
 using test::Log;
@@ -87,17 +85,15 @@ TEST_F(IpAddressCheckerTest, BuiltInSitesAreFiveDistinctHostsAndTheFirstHasAPath
     EXPECT_NE(sites_[0].path, "/");
 }
 
-// The first check needs no request after Start(); the list goes out before it, in visiting order;
-// the first site that answers ends the check, and the others are never contacted.
-TEST_F(IpAddressCheckerTest, StartFillsTheSiteListThenRunsTheRequestedCheck) {
+// The first check needs no request after Start(); the first site that answers ends the check, and
+// the others are never contacted.
+TEST_F(IpAddressCheckerTest, StartRunsTheRequestedCheck) {
     echo_.Answer(sites_[0].host, 200, "84.12.3.7\n");
     Start(true, false);
     ASSERT_TRUE(owner_->WaitFor(LastCallIs(Icon(IDI_TRAY_NORMAL))));
 
     EXPECT_THAT(owner_->Calls(),
-                ElementsAre(ClearSites(), AddSite(sites_[0].host), AddSite(sites_[1].host),
-                            AddSite(sites_[2].host), AddSite(sites_[3].host), AddSite(sites_[4].host),
-                            Icon(IDI_TRAY_BUSY), Log(Asking(sites_[0])), Log(Insists(sites_[0], "84.12.3.7")),
+                ElementsAre(Icon(IDI_TRAY_BUSY), Log(Asking(sites_[0])), Log(Insists(sites_[0], "84.12.3.7")),
                             Detected("84.12.3.7", false), Icon(IDI_TRAY_NORMAL)));
     EXPECT_THAT(AskedHosts(), ElementsAre(sites_[0].host));
 }
@@ -142,6 +138,30 @@ TEST_F(IpAddressCheckerTest, WhenEverySiteFailsFiveAskingLinesAndAnEmptyResult) 
     EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Asking(sites_[2]),
                                                 Asking(sites_[3]), Asking(sites_[4])));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("", false)));
+}
+
+// The user's list replaces the built-in one from the next check on, asked in its own order; an
+// empty list asks nobody and says so.
+TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
+    echo_.Answer("b.example", 200, "10.2.2.2");
+    Start(true, true, CIpAddressChecker::kLookupDeadlineMs, {{"a.example", "/"}});
+    ASSERT_TRUE(owner_->WaitForResults(1));
+    checker_->SetSites(
+        {{"c.example", "/ip"}, {"b.example", "/x", IpSiteScheme::Http, 8080}, {"a.example", "/"}});
+    checker_->RequestCheck(true, true);
+    ASSERT_TRUE(owner_->WaitForResults(2));
+    checker_->SetSites({});
+    checker_->RequestCheck(true, true);
+    ASSERT_TRUE(owner_->WaitForResults(3));
+
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre("Asking a.example/ for my IP Address...",
+                            "Asking c.example/ip for my IP Address...",
+                            "Asking b.example:8080/x for my IP Address...",
+                            "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
+    EXPECT_THAT(owner_->Results(),
+                ElementsAre(Detected("", true), Detected("10.2.2.2", true), Detected("", true)));
+    EXPECT_THAT(AskedHosts(), ElementsAre("a.example", "c.example", "b.example:8080"));
 }
 
 // Hosts that bypass the proxy fail in WinINet itself: name resolution, then a refused connection.

@@ -7,7 +7,7 @@
 namespace tovra::test {
 
 void PrintTo(const OwnerCall& call, std::ostream* out) {
-    static const char* const kNames[] = {"Log", "Detected", "ClearSites", "AddSite", "Icon"};
+    static const char* const kNames[] = {"Log", "Detected", "Icon"};
     *out << kNames[static_cast<int>(call.kind)] << "(\"" << call.text << "\", " << call.number << ")";
 }
 
@@ -16,12 +16,6 @@ OwnerCall Log(std::string line) {
 }
 OwnerCall Detected(std::string address, bool displayOnly) {
     return {OwnerCall::Kind::Detected, std::move(address), displayOnly ? 1 : 0};
-}
-OwnerCall ClearSites() {
-    return {OwnerCall::Kind::ClearSites, {}};
-}
-OwnerCall AddSite(std::string host) {
-    return {OwnerCall::Kind::AddSite, std::move(host)};
 }
 OwnerCall Icon(int id) {
     return {OwnerCall::Kind::Icon, {}, id};
@@ -45,12 +39,6 @@ void RecordingOwner::OnAddressDetected(const std::string& address, bool displayO
         throw std::runtime_error("the owner is closing");
 }
 
-void RecordingOwner::ClearSiteList() {
-    Record(ClearSites());
-}
-void RecordingOwner::AddSiteToList(const std::string& host) {
-    Record(AddSite(host));
-}
 void RecordingOwner::SetIconById(int iconId) {
     Record(Icon(iconId));
 }

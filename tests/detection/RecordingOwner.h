@@ -15,7 +15,7 @@
 namespace tovra::test {
 
 struct OwnerCall {
-    enum class Kind { Log, Detected, ClearSites, AddSite, Icon };
+    enum class Kind { Log, Detected, Icon };
     Kind kind;
     std::string text; // the log line, the address or the host
     int number = 0;   // the icon id, or 1 for a display-only result
@@ -27,16 +27,12 @@ void PrintTo(const OwnerCall& call, std::ostream* out);
 
 OwnerCall Log(std::string line);
 OwnerCall Detected(std::string address, bool displayOnly);
-OwnerCall ClearSites();
-OwnerCall AddSite(std::string host);
 OwnerCall Icon(int id);
 
 class RecordingOwner : public CheckerOwner {
 public:
     void AppendLog(std::string_view line) override;
     void OnAddressDetected(const std::string& address, bool displayOnly) override;
-    void ClearSiteList() override;
-    void AddSiteToList(const std::string& host) override;
     void SetIconById(int iconId) override;
 
     std::vector<OwnerCall> Calls() const;

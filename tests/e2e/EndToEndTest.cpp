@@ -1,6 +1,9 @@
 #include "tests/e2e/TovraProcess.h"
 
 #include "detection/IpAddressChecker.h"
+#include "detection/SiteUrl.h"
+#include "resources/AddIpSiteDialogIds.h"
+#include "resources/AdvancedPageIds.h"
 #include "resources/MainDialogIds.h"
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
@@ -12,7 +15,10 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <cwchar>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace tovra::test {
 namespace {
@@ -153,6 +159,81 @@ TEST_F(EndToEndTest, ASavedSiteAddressIsStoredAndUsedByTheNextPost) {
 
     tovra.Click(IDC_MAIN_POST_NOW);
     EXPECT_TRUE(WaitForPage("198.51.100.23"));
+}
+
+// The texts of another process's list box (Wine hands them across as UTF-16 only).
+std::vector<std::string> ListBoxEntries(HWND list) {
+    std::vector<std::string> entries;
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[600] = {};
+        if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) >= 600)
+            continue;
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.emplace_back(text, text + ::wcslen(text)); // URLs are ASCII
+    }
+    return entries;
+}
+
+std::string Text(HWND control) {
+    char text[300] = {};
+    ::SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedAfterARestart) {
+    StoreSite();
+    std::vector<std::string> expected;
+    for (const IpSite& site : DefaultIpSites())
+        expected.push_back(SiteUrl(site));
+    expected.push_back("mine.example:8080/where");
+    {
+        TovraProcess tovra;
+        ASSERT_TRUE(tovra.WaitForMainWindow());
+        ASSERT_TRUE(WaitForPage("198.51.100.23"));
+        // From now on only the user's site knows the address (the others answer 404 or 502).
+        echo.Answer(kFirstEchoHost, 404, "");
+        echo.Answer("mine.example", 200, "198.51.100.77");
+
+        tovra.SendTrayCommand(ID_TRAY_SHOW);
+        const HWND addButton = tovra.Control(IDC_IP_SITE_ADD);
+        ASSERT_NE(addButton, nullptr);
+        ::PostMessageA(::GetParent(addButton), WM_COMMAND, MAKEWPARAM(IDC_IP_SITE_ADD, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(addButton));
+        HWND dialog = nullptr;
+        // Visible only once its controls exist and its initialisation is over.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                dialog = ::FindWindowA("#32770", "Add IP Site");
+                return dialog != nullptr && ::IsWindowVisible(dialog);
+            },
+            10s));
+        ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("http://Mine.Example:8080"));
+        ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_PATH), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("where"));
+        ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10s))
+            << "hint: " << Text(::GetDlgItem(dialog, IDC_ADD_SITE_HINT))
+            << ", address: " << Text(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS))
+            << ", add enabled: " << ::IsWindowEnabled(::GetDlgItem(dialog, IDOK));
+        EXPECT_EQ(ListBoxEntries(tovra.Control(IDC_IP_SITE_LIST)), expected);
+        tovra.Click(IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) == FALSE; }, 5s));
+
+        tovra.SendTrayCommand(ID_TRAY_POST_NOW);
+        EXPECT_TRUE(WaitForPage("198.51.100.77")) << tovra.LogText();
+        EXPECT_TRUE(tovra.WaitForLogLine("Asking mine.example:8080/where for my IP Address...", 1s));
+        const auto asked = echo.Requests();
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.back().requestLine, "GET http://mine.example:8080/where HTTP/1.1");
+        tovra.SendTrayCommand(ID_TRAY_EXIT);
+        ASSERT_TRUE(tovra.WaitForExit(10s));
+    }
+    TovraProcess restarted;
+    ASSERT_TRUE(restarted.WaitForMainWindow());
+    EXPECT_TRUE(
+        WaitUntil([&] { return ListBoxEntries(restarted.Control(IDC_IP_SITE_LIST)) == expected; }, 10s));
 }
 
 TEST_F(EndToEndTest, ASecondCopyOnTheSameDesktopEndsAtOnce) {

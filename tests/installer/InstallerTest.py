@@ -1,6 +1,7 @@
 """The setup program under Wine, in a throwaway prefix of this test's own (never the prefix the
 other tests share): a silent install, the program started from its Run value, an update over the
-running copy, a silent uninstall, and a silent install without autostart into a folder of its own.
+running copy, a silent uninstall, a silent install without autostart into a folder of its own, and
+an older setup refusing, silently, to replace a newer copy.
 The steps build on each other and run in order.
 
 Usage: InstallerTest.py SETUP.exe VERSION SCRIPTS_DIR WORK_DIR
@@ -173,6 +174,14 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(registry_values(UNINSTALL_KEY)["InstallLocation"], r"C:\Tools\Tovra")
         self.assertNotIn("Tovra", registry_values(RUN_KEY) or {})
         self.assertEqual(tovra_processes(), set())
+
+    def test_6_a_silent_older_setup_leaves_a_newer_copy_alone(self):
+        wine("reg", "add", UNINSTALL_KEY, "/v", "DisplayVersion", "/d", "99.0.0.0", "/f")
+        program = PREFIX / "drive_c/Tools/Tovra/tovra.exe"
+        program.unlink()
+        self.assertNotEqual(wine(str(SETUP), "/S", check=False).returncode, 0)
+        self.assertFalse(program.exists())
+        self.assertEqual(registry_values(UNINSTALL_KEY)["DisplayVersion"], "99.0.0.0")
 
 
 if __name__ == "__main__":

@@ -252,9 +252,8 @@ TEST_F(MainDialogTest, FirstCheckUsesTheStoredModeAndComparesWithTheStoredAddres
     EXPECT_EQ(log.find("Connecting to"), std::string::npos);
     EXPECT_EQ(window->LocalPage().AddressText(), kAddress);
     EXPECT_TRUE(window->LocalPage().IsWebSelected());
-    // The checker listed its sites on the Advanced page.
-    EXPECT_TRUE(
-        test::PumpUntil([&] { return window->AdvancedPage().SiteList().size() == DefaultIpSites().size(); }));
+    // Nothing stored: the Advanced page lists the built-in sites.
+    EXPECT_EQ(window->AdvancedPage().Sites(), DefaultIpSites());
 }
 
 TEST_F(MainDialogTest, ShowTogglesAndBringsBackTheStoredSettingsDroppingEdits) {
@@ -269,6 +268,7 @@ TEST_F(MainDialogTest, ShowTogglesAndBringsBackTheStoredSettingsDroppingEdits) {
     EXPECT_EQ(site.ItemText(IDC_SITE_PORT), "21");
 
     site.SetItemText(IDC_SITE_ADDRESS, "typed.example.net");
+    window->AdvancedPage().ShowSites({});
     Click(*window, IDCANCEL);
     EXPECT_FALSE(window->IsVisible());
     EXPECT_EQ(StoredValue("SiteAddress"), "ftp.example.net");
@@ -276,6 +276,7 @@ TEST_F(MainDialogTest, ShowTogglesAndBringsBackTheStoredSettingsDroppingEdits) {
     Command(ID_TRAY_SHOW);
     EXPECT_TRUE(window->IsVisible());
     EXPECT_EQ(site.ItemText(IDC_SITE_ADDRESS), "ftp.example.net");
+    EXPECT_EQ(window->AdvancedPage().Sites(), DefaultIpSites());
 
     // Show while visible hides; so does the close box, without saving.
     Command(ID_TRAY_SHOW);
@@ -302,6 +303,8 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
     advanced.SetItemText(IDC_PROXY_USERNAME, "proxy-user");
     advanced.SetItemText(IDC_PROXY_PASSWORD, "4711");
     advanced.SetChecked(IDC_FORCE_UPLOAD, true);
+    const std::vector<IpSite> sites{{"mine.example", "/ip", IpSiteScheme::Https, 0}};
+    window->AdvancedPage().ShowSites(sites);
     window->LocalPage().SelectMode(false);
 
     Click(*window, IDOK);
@@ -319,6 +322,7 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
     EXPECT_EQ(StoredValue("GetWebAddress"), "0");
     EXPECT_EQ(StoredValue("LastIP"), kAddress);
     EXPECT_EQ(FieldText(settings.SiteAddress), std::string(258, 'h'));
+    EXPECT_EQ(settings.IpSites, sites);
 
     // Shown again from the registry; an empty stored port comes back as the default.
     Command(ID_TRAY_SHOW);
@@ -330,6 +334,7 @@ TEST_F(MainDialogTest, SaveStoresWhatTheControlsShowAndHides) {
     EXPECT_FALSE(site.IsChecked(IDC_SITE_PASSIVE_MODE));
     EXPECT_EQ(advanced.ItemText(IDC_PROXY_PASSWORD), "4711");
     EXPECT_TRUE(advanced.IsChecked(IDC_FORCE_UPLOAD));
+    EXPECT_EQ(window->AdvancedPage().SiteList(), std::vector<std::string>{"https://mine.example/ip"});
     EXPECT_TRUE(window->LocalPage().IsLocalSelected());
 }
 

@@ -1,3 +1,4 @@
+#include "detection/SiteUrl.h"
 #include "pages/AddIpSiteDialog.h"
 #include "pages/AdvancedPage.h"
 #include "resources/AddIpSiteDialogIds.h"
@@ -13,6 +14,12 @@ namespace tovra {
 namespace {
 
 using Entries = std::vector<std::string>;
+
+std::vector<IpSite> Sites() {
+    return {{"ifconfig.me", "/ip"},
+            {"api.ipify.org", "/", IpSiteScheme::Https, 0},
+            {"b.example", "/", IpSiteScheme::Http, 8080}};
+}
 
 void Type(HWND dialog, int id, const char* text) {
     ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -54,42 +61,43 @@ TEST_F(AdvancedPageTest, IsCreatedHiddenAsAChildWithItsControls) {
     EXPECT_TRUE(page.SiteList().empty());
 }
 
-TEST_F(AdvancedPageTest, ProxyPasswordIsMaskedAndRefusesLetters) {
+TEST_F(AdvancedPageTest, ProxyPasswordIsMaskedAndTakesAnyCharacter) {
     const Window password(page.Item(IDC_PROXY_PASSWORD));
     EXPECT_NE(password.SendMsg(EM_GETPASSWORDCHAR), 0);
-    for (char typed : std::string("1a2B3"))
+    for (char typed : std::string("1a2B3!"))
         password.SendMsg(WM_CHAR, static_cast<WPARAM>(typed), 1);
-    EXPECT_EQ(password.Text(), "123");
+    EXPECT_EQ(password.Text(), "1a2B3!");
 }
 
-TEST_F(AdvancedPageTest, SitesAreListedInCaseInsensitiveOrderWithDuplicatesKept) {
-    for (const char* host : {"checkip.dyndns.org", "api.ipify.org", "Ifconfig.me", "api.ipify.org"})
-        page.AddSiteToList(host);
-    EXPECT_EQ(page.SiteList(),
-              (Entries{"api.ipify.org", "api.ipify.org", "checkip.dyndns.org", "Ifconfig.me"}));
-    page.ClearSiteList();
+TEST_F(AdvancedPageTest, SitesAreListedInTheirOwnOrderAsUrls) {
+    page.ShowSites(Sites());
+    EXPECT_EQ(page.SiteList(), (Entries{"ifconfig.me/ip", "https://api.ipify.org/", "b.example:8080/"}));
+    EXPECT_EQ(page.Sites(), Sites());
+    page.ShowSites({});
     EXPECT_TRUE(page.SiteList().empty());
 }
 
-TEST_F(AdvancedPageTest, RemoveTakesOutTheSelectedEntryOnly) {
-    for (const char* host : {"a.example", "b.example", "c.example"})
-        page.AddSiteToList(host);
+TEST_F(AdvancedPageTest, RemoveTakesOutTheSelectedSiteAndSelectsTheNext) {
+    page.ShowSites(Sites());
     Window(page.Item(IDC_IP_SITE_REMOVE)).SendMsg(BM_CLICK);
-    EXPECT_EQ(page.SiteList().size(), 3u) << "nothing selected, nothing removed";
+    EXPECT_EQ(page.Sites().size(), 3u) << "nothing selected, nothing removed";
 
     Select(1);
     Window(page.Item(IDC_IP_SITE_REMOVE)).SendMsg(BM_CLICK);
-    EXPECT_EQ(page.SiteList(), (Entries{"a.example", "c.example"}));
+    EXPECT_EQ(page.SiteList(), (Entries{"ifconfig.me/ip", "b.example:8080/"}));
+    Window(page.Item(IDC_IP_SITE_REMOVE)).SendMsg(BM_CLICK);
+    EXPECT_EQ(page.Sites(), (std::vector<IpSite>{Sites()[0]}));
 }
 
-TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddress) {
-    std::string address, path;
-    bool enabledAtOpen = true, enabledWithAddress = false, enabledWithoutPath = true,
-         centredOverOwner = false;
+TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddressAndSaysWhatIsWrong) {
+    std::string address, path, hintAtOpen, hintForPort;
+    bool enabledAtOpen = true, enabledWithAddress = false, enabledWithoutPath = false,
+         enabledWithBadPort = true, centredOverOwner = false;
     LRESULT limit = 0;
     test::ModalDriver driver("Add IP Site", [&](HWND dialog) {
         address = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS));
         path = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_PATH));
+        hintAtOpen = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_HINT));
         limit = ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), EM_GETLIMITTEXT, 0, 0);
         enabledAtOpen = AddEnabled(dialog);
         RECT shown{}, owner{};
@@ -101,6 +109,9 @@ TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddress) {
         enabledWithAddress = AddEnabled(dialog);
         Type(dialog, IDC_ADD_SITE_PATH, "");
         enabledWithoutPath = AddEnabled(dialog);
+        Type(dialog, IDC_ADD_SITE_ADDRESS, "m.example:70000");
+        enabledWithBadPort = AddEnabled(dialog);
+        hintForPort = test::ControlText(::GetDlgItem(dialog, IDC_ADD_SITE_HINT));
         Press(dialog, IDCANCEL);
     });
     ClickAdd();
@@ -110,33 +121,47 @@ TEST_F(AdvancedPageTest, AddOpensTheDialogReadyForAnAddress) {
     EXPECT_EQ(path, "/");
     EXPECT_EQ(limit, AddIpSiteDialog::kMaxChars);
     EXPECT_FALSE(enabledAtOpen);
+    EXPECT_FALSE(hintAtOpen.empty());
     EXPECT_TRUE(centredOverOwner);
     EXPECT_TRUE(enabledWithAddress);
-    EXPECT_FALSE(enabledWithoutPath);
+    EXPECT_TRUE(enabledWithoutPath) << "an empty path is the root";
+    EXPECT_FALSE(enabledWithBadPort);
+    EXPECT_EQ(hintForPort, SiteFormHint(SiteFormError::Port));
     EXPECT_TRUE(page.SiteList().empty()) << "a cancelled dialog adds nothing";
 }
 
-TEST_F(AdvancedPageTest, AddedHostGoesToItsSortedPlaceEvenIfAlreadyListed) {
-    for (const char* host : {"api.ipify.org", "ifconfig.me"})
-        page.AddSiteToList(host);
-    for (const char* added : {"checkip.dyndns.org", "ifconfig.me"}) {
-        test::ModalDriver driver("Add IP Site", [added](HWND dialog) {
-            Type(dialog, IDC_ADD_SITE_ADDRESS, added);
-            Type(dialog, IDC_ADD_SITE_PATH, "/ip");
-            Press(dialog, IDOK);
-        });
-        ClickAdd();
-        ASSERT_TRUE(driver.Found());
-    }
-    EXPECT_EQ(page.SiteList(),
-              (Entries{"api.ipify.org", "checkip.dyndns.org", "ifconfig.me", "ifconfig.me"}));
+TEST_F(AdvancedPageTest, AddedSiteGoesToTheEndAndOneAlreadyListedIsRefused) {
+    page.ShowSites(Sites());
+    bool enabledForListed = true;
+    test::ModalDriver refused("Add IP Site", [&](HWND dialog) {
+        Type(dialog, IDC_ADD_SITE_ADDRESS, "HTTP://IfConfig.me:80");
+        Type(dialog, IDC_ADD_SITE_PATH, "ip");
+        enabledForListed = AddEnabled(dialog);
+        Press(dialog, IDOK);
+        Press(dialog, IDCANCEL);
+    });
+    ClickAdd();
+    ASSERT_TRUE(refused.Found());
+    EXPECT_FALSE(enabledForListed);
+
+    test::ModalDriver added("Add IP Site", [](HWND dialog) {
+        Type(dialog, IDC_ADD_SITE_ADDRESS, "https://a.example");
+        Type(dialog, IDC_ADD_SITE_PATH, "my/ip");
+        Press(dialog, IDOK);
+    });
+    ClickAdd();
+    ASSERT_TRUE(added.Found());
+    EXPECT_EQ(page.SiteList(), (Entries{"ifconfig.me/ip", "https://api.ipify.org/", "b.example:8080/",
+                                        "https://a.example/my/ip"}));
+    EXPECT_EQ(page.Sites().back(), (IpSite{"a.example", "/my/ip", IpSiteScheme::Https, 0}));
 }
 
-TEST_F(AdvancedPageTest, EnterWithAnEmptyAddressDoesNotEndTheDialog) {
+TEST_F(AdvancedPageTest, EnterWithAnUnsoundAddressDoesNotEndTheDialog) {
     AddIpSiteDialog dialog;
     bool stillOpen = false;
     test::ModalDriver driver("Add IP Site", [&](HWND window) {
         // What Enter sends to the dialog, whether or not "&Add" is enabled.
+        Type(window, IDC_ADD_SITE_ADDRESS, "ip example");
         ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         stillOpen = ::IsWindowVisible(window) != FALSE;
         Type(window, IDC_ADD_SITE_ADDRESS, "ip.example");
@@ -145,8 +170,7 @@ TEST_F(AdvancedPageTest, EnterWithAnEmptyAddressDoesNotEndTheDialog) {
     EXPECT_EQ(dialog.Run(::GetModuleHandleA(nullptr), host.get()), IDOK);
     ASSERT_TRUE(driver.Found());
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(dialog.Address(), "ip.example");
-    EXPECT_EQ(dialog.Path(), "/");
+    EXPECT_EQ(dialog.Site(), (IpSite{"ip.example", "/", IpSiteScheme::Http, 0}));
 }
 
 } // namespace

@@ -1,13 +1,18 @@
 #include "framework/FixedText.h"
 #include "settings/SettingsRegistry.h"
+#include "settings/StoredIpSites.h"
 #include "tests/settings/ScratchUserHive.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tovra {
 namespace {
+
+using namespace std::string_literals;
 
 constexpr char kTovraKey[] = "SOFTWARE\\Brannik\\Tovra";
 
@@ -175,6 +180,56 @@ TEST_F(SettingsRegistryTest, StoredLastIPIsReadOnlyWhileTheFieldIsEmpty) {
     CopyBounded(settings.LastIP, "");
     EXPECT_TRUE(LoadSettingsFromRegistry(store, settings));
     EXPECT_STREQ(settings.LastIP, "198.51.100.1");
+}
+
+// The list sits in one value of its own beside the thirteen, which keep their names and type.
+TEST_F(SettingsRegistryTest, SiteListRoundTripsAndAMissingOrDamagedValueGivesTheBuiltInSites) {
+    const std::vector<IpSite> builtIn{{"echo.example", "/ip"}};
+    Settings settings;
+    LoadSettingsFromRegistry(store, settings, builtIn);
+    EXPECT_EQ(settings.IpSites, builtIn) << "missing, as for every earlier installation";
+
+    settings.IpSites = {{"ifconfig.me", "/ip"},
+                        {"api.ipify.org", "/", IpSiteScheme::Https, 0},
+                        {"mine.example", "/where", IpSiteScheme::Http, 8080}};
+    ASSERT_TRUE(SaveSettingsToRegistry(store, settings));
+    std::string bytes;
+    DWORD type = 0;
+    ASSERT_TRUE(hive.ReadRaw(kTovraKey, "IpSites", bytes, type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(bytes, EncodeIpSites(settings.IpSites));
+    EXPECT_EQ(Stored("GetWebAddress"), "0") << "the older values stay REG_SZ texts";
+    Settings loaded;
+    LoadSettingsFromRegistry(store, loaded, builtIn);
+    EXPECT_EQ(loaded.IpSites, settings.IpSites);
+
+    settings.IpSites.clear();
+    ASSERT_TRUE(SaveSettingsToRegistry(store, settings));
+    LoadSettingsFromRegistry(store, loaded, builtIn);
+    EXPECT_TRUE(loaded.IpSites.empty()) << "every site removed stays removed";
+
+    const std::string url = "ifconfig.me/ip\0\0"s;
+    const std::string oversized(kMaxStoredIpSitesBytes + 2, '\0');
+    const std::uint32_t number = 7;
+    struct Damage {
+        DWORD type;
+        const void* data;
+        DWORD size;
+    };
+    for (const Damage& damage : {Damage{REG_SZ, url.data(), static_cast<DWORD>(url.size())},
+                                 Damage{REG_BINARY, url.data(), static_cast<DWORD>(url.size())},
+                                 Damage{REG_MULTI_SZ, oversized.data(), static_cast<DWORD>(oversized.size())},
+                                 Damage{REG_DWORD, &number, sizeof number}}) {
+        hive.WriteRaw(kTovraKey, "IpSites", damage.type, damage.data, damage.size);
+        loaded.IpSites.clear();
+        LoadSettingsFromRegistry(store, loaded, builtIn);
+        EXPECT_EQ(loaded.IpSites, builtIn) << "type " << damage.type << ", " << damage.size << " bytes";
+    }
+    // The system's read gives a last text without its zero one (as NT does for every string type):
+    // what is stored is read, the list that a cut value still holds.
+    hive.WriteRaw(kTovraKey, "IpSites", REG_MULTI_SZ, url.data(), 14);
+    LoadSettingsFromRegistry(store, loaded, builtIn);
+    EXPECT_EQ(loaded.IpSites, (std::vector<IpSite>{{"ifconfig.me", "/ip"}}));
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+#pragma once
+// What the tray icon says about the posting, so that a failure is seen without opening the
+// window. While a check runs the icon shows the busy picture. While the last posting failed it
+// shows the attention picture, and its tip says what failed; the first failure of a series also
+// shows a balloon with the reason. The next posting that leaves the page on the server current
+// restores the normal picture and tip.
+//
+// Threads: the window thread, like the icon.
+
+#include <string>
+#include <string_view>
+
+namespace tovra {
+
+class CTrayIcon;
+
+class CTrayStatus {
+public:
+    // The icon's tip at this moment is the one it returns to.
+    explicit CTrayStatus(CTrayIcon& icon);
+
+    // A check has started or ended.
+    void SetBusy(bool busy);
+    // reason: one line, shown in the tip and the balloon of a failure.
+    void ShowPostingResult(bool failed, std::string_view reason);
+
+    bool Failing() const noexcept { return failing_; }
+
+private:
+    void ShowPicture();
+
+    CTrayIcon& icon_;
+    const std::string tip_;
+    bool busy_ = false;
+    bool failing_ = false;
+};
+
+} // namespace tovra
