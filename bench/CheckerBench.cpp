@@ -33,7 +33,7 @@ public:
         if (line.rfind("Asking ", 0) == 0)
             Note(asked_);
     }
-    void OnAddressDetected(const std::string&, bool) override {
+    void OnAddressDetected(const std::string&, const std::string&, bool) override {
         Note(detectedAt_);
         ::SetEvent(detected_.get());
     }

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5000;
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH + 1, temp);
-    const std::wstring folder = std::wstring(temp) + L"tovra-log-bench-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring folder =
+        std::wstring(temp) + L"tovra-log-bench-" + std::to_wstring(::GetCurrentProcessId());
     const std::wstring path = folder + L"\\Tovra.log";
 
     const auto [boxMedian, boxWorst] = Measure(L"", lines);

@@ -28,6 +28,9 @@ public:
     // The "Detected IP Address" field: what it shows now, and a new text for it.
     virtual std::string DetectedAddress() = 0;
     virtual void ShowDetectedAddress(std::string_view address) = 0;
+    // The read-only IPv6 address beside it; a view without one remembers nothing.
+    virtual std::string DetectedIpv6Address() { return {}; }
+    virtual void ShowDetectedIpv6Address(std::string_view) {}
 
     // True when the Local page's "Web" radio button is ticked.
     virtual bool WebDetectionChosen() = 0;

@@ -29,6 +29,7 @@ struct PostJob {
     std::string remotePath;
     std::string templateFile;
     std::string address;
+    std::string ipv6Address;
 };
 
 } // namespace
@@ -199,9 +200,11 @@ void CPostingCycle::CheckAddressOnly(bool useWeb) {
         requestCheck_(useWeb, true);
 }
 
-void CPostingCycle::ShowStoredAddress(std::string_view address) {
+void CPostingCycle::ShowStoredAddress(std::string_view address, std::string_view ipv6Address) {
     view_->ShowDetectedAddress(address);
     CopyBounded(settings_.LastIP, address);
+    view_->ShowDetectedIpv6Address(ipv6Address);
+    CopyBounded(settings_.LastIPv6, ipv6Address);
 }
 
 LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
@@ -237,7 +240,8 @@ void CPostingCycle::SettleCheck(bool failed) {
         scheduleCheck_(CheckReason::Retry);
 }
 
-void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOnly) {
+void CPostingCycle::OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                                      bool displayOnly) {
     if (stopping_)
         return;
     if (address.empty()) {
@@ -251,16 +255,20 @@ void CPostingCycle::OnAddressDetected(const std::string& address, bool displayOn
         return;
     }
     std::string previous;
+    std::string previousIpv6;
     bool forcePost = false;
     const bool shown = view_->RunOnWindowThread([&] {
         previous = view_->DetectedAddress();
+        previousIpv6 = view_->DetectedIpv6Address();
         view_->ShowDetectedAddress(address);
+        view_->ShowDetectedIpv6Address(ipv6Address);
         CopyBounded(settings_.LastIP, address);
+        CopyBounded(settings_.LastIPv6, ipv6Address);
         forcePost = settings_.ForcePost;
     });
     if (!shown)
         return;
-    switch (decision_.Decide(previous, address, displayOnly, forcePost)) {
+    switch (decision_.Decide({previous, previousIpv6}, {address, ipv6Address}, displayOnly, forcePost)) {
     case PostingDecision::Outcome::Post:
         SettleCheck(!RunPost());
         break;
@@ -280,6 +288,15 @@ void CPostingCycle::SetIconById(int iconId) {
     view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
 }
 
+ProxyCredentials CPostingCycle::ProxySignIn() {
+    ProxyCredentials proxy;
+    view_->RunOnWindowThread([&] {
+        proxy.userName = FieldText(settings_.ProxyUsername);
+        proxy.password = FieldText(settings_.ProxyPassword);
+    });
+    return proxy;
+}
+
 bool CPostingCycle::RunPost() {
     std::lock_guard<std::mutex> post(postMutex_);
     if (stopping_)
@@ -296,6 +313,7 @@ bool CPostingCycle::RunPost() {
         job.remotePath = FieldText(settings_.SiteRemotePath);
         job.templateFile = FieldText(settings_.LocalTemplateFile);
         job.address = FieldText(settings_.LastIP);
+        job.ipv6Address = FieldText(settings_.LastIPv6);
     });
     if (!read)
         return false;
@@ -325,6 +343,7 @@ bool CPostingCycle::RunPost() {
     if (!added.empty())
         AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
     uploader_->SetIpAddress(job.address);
+    uploader_->SetIpv6Address(job.ipv6Address);
     AppendLog("Connecting to " + job.siteAddress + "...");
     const bool uploaded = uploader_->Upload();
     if (stopping_)

@@ -97,15 +97,17 @@ public:
     // The Local page's "Local" and "Web" buttons: a check whose result is only shown.
     void CheckAddressOnly(bool useWeb);
     // The stored address shown at start-up, without a decision or a log line.
-    void ShowStoredAddress(std::string_view address);
+    void ShowStoredAddress(std::string_view address, std::string_view ipv6Address = {});
 
     LRESULT HandleLogLine(LPARAM text);
     // A tick of the interval timer: reason is its wParam (a CheckReason; 0 for the regular tick).
     LRESULT HandleIntervalTick(WPARAM reason = 0);
 
     // CheckerOwner, on the checker's thread.
-    void OnAddressDetected(const std::string& address, bool displayOnly) override;
+    void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                           bool displayOnly) override;
     void SetIconById(int iconId) override;
+    ProxyCredentials ProxySignIn() override;
 
 private:
     class PostThread;

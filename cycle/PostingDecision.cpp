@@ -2,13 +2,13 @@
 
 namespace tovra {
 
-PostingDecision::Outcome PostingDecision::Decide(std::string_view previous, std::string_view detected,
-                                                 bool displayOnly, bool forcePost) const {
-    if (detected.empty())
+PostingDecision::Outcome PostingDecision::Decide(AddressPair previous, AddressPair detected, bool displayOnly,
+                                                 bool forcePost) const {
+    if (detected.ipv4.empty())
         return Outcome::NothingDetected;
     if (displayOnly)
         return Outcome::DisplayOnly;
-    if (forcePost || previous != detected || UploadOwed())
+    if (forcePost || previous.ipv4 != detected.ipv4 || previous.ipv6 != detected.ipv6 || UploadOwed())
         return Outcome::Post;
     return Outcome::Unchanged;
 }

@@ -11,6 +11,12 @@ inline constexpr std::string_view kNothingDetectedLine = "No IP Address could be
 inline constexpr std::string_view kUnchangedLine =
     "Detected IP Address hasn't changed, and Force Upload was not turned on.";
 
+// What a check found: the IPv4 address (dotted) and the IPv6 one; either may be empty.
+struct AddressPair {
+    std::string_view ipv4 = {};
+    std::string_view ipv6 = {};
+};
+
 class PostingDecision {
 public:
     enum class Outcome {
@@ -20,10 +26,11 @@ public:
         Post,            // show the address and post it
     };
 
-    // previous is the address shown before this detection. An empty detection never replaces it,
-    // so a failed lookup cannot publish a page without an address over a good one.
-    Outcome Decide(std::string_view previous, std::string_view detected, bool displayOnly,
-                   bool forcePost) const;
+    // previous is the pair shown before this detection. A change of either address posts; an
+    // IPv6 address that came or went is a change too, so the page never links to an address the
+    // machine no longer has. A detection without an IPv4 address never replaces anything, so a
+    // failed lookup cannot publish a page without an address over a good one.
+    Outcome Decide(AddressPair previous, AddressPair detected, bool displayOnly, bool forcePost) const;
 
     // An unchanged address is posted again after a failed upload, until one upload succeeds:
     // otherwise the server would keep a stale page although the program knows better.

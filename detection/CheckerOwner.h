@@ -10,6 +10,8 @@
 // An implementation that forwards to a window must still refuse calls once that window is closing
 // (a closed UiInvoker does), because a call may already be under way when the stop comes.
 
+#include "detection/WebLookup.h"
+
 #include <string>
 #include <string_view>
 
@@ -22,10 +24,15 @@ public:
     // One status line, without time stamp or line end.
     virtual void AppendLog(std::string_view line) = 0;
 
-    // The result of one check: dotted-decimal text, or empty when nothing was found. With
-    // displayOnly the address is only shown; otherwise the owner decides whether to post, and may
-    // take as long as an upload does before it returns (the busy icon stays up meanwhile).
-    virtual void OnAddressDetected(const std::string& address, bool displayOnly) = 0;
+    // The result of one check: dotted-decimal text, or empty when nothing was found, and the
+    // machine's global IPv6 address, or empty when it has none. With displayOnly the addresses
+    // are only shown; otherwise the owner decides whether to post, and may take as long as an
+    // upload does before it returns (the busy icon stays up meanwhile).
+    virtual void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                                   bool displayOnly) = 0;
+
+    // The sign-in for the system's proxy, read at the start of every web check; none by default.
+    virtual ProxyCredentials ProxySignIn() { return {}; }
 
     // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
     virtual void SetIconById(int iconId) = 0;

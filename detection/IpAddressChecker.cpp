@@ -12,9 +12,9 @@
 namespace tovra {
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
-                                     DWORD lookupDeadlineMs)
+                                     DWORD lookupDeadlineMs, Ipv6Source findIpv6)
     : owner_(std::move(owner)), sites_(std::move(sites)), lookup_(StopEvent(), lookupDeadlineMs),
-      requestEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+      findIpv6_(findIpv6), requestEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     if (!requestEvent_)
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateEvent");
 }
@@ -80,17 +80,23 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
         const std::vector<IpSite> sites = Sites();
         if (sites.empty())
             Tell([](CheckerOwner& owner) { owner.AppendLog(kNoSitesLine); });
+        ProxyCredentials proxy;
+        if (!Tell([&](CheckerOwner& owner) { proxy = owner.ProxySignIn(); }))
+            return;
         for (const IpSite& site : sites) {
             // The URL is host and path alone for a plain HTTP site, as these lines always were.
             const std::string url = SiteUrl(site);
             if (!Tell(
                     [&](CheckerOwner& owner) { owner.AppendLog("Asking " + url + " for my IP Address..."); }))
                 return;
-            address = lookup_.Ask(site).address;
-            if (!address.empty()) {
-                Tell([&](CheckerOwner& owner) { owner.AppendLog(url + " insists that I am " + address); });
+            const LookupResult answer = lookup_.Ask(site, proxy);
+            address = answer.address;
+            const std::string line =
+                address.empty() ? lookup_.FailureLine(url, answer) : url + " insists that I am " + address;
+            if (!line.empty())
+                Tell([&](CheckerOwner& owner) { owner.AppendLog(line); });
+            if (!address.empty())
                 break;
-            }
         }
     } else {
         address = FindLocalAddress();
@@ -98,7 +104,13 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
             Tell([&](CheckerOwner& owner) { owner.AppendLog("Found Local IP Address of " + address); });
     }
 
-    Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, mode.displayOnly); });
+    // From the machine's own interfaces in either mode: a global IPv6 address is the public one,
+    // and no echo site needs to be asked for it.
+    const std::string ipv6Address = findIpv6_();
+    if (!ipv6Address.empty())
+        Tell([&](CheckerOwner& owner) { owner.AppendLog("Found IPv6 Address of " + ipv6Address); });
+
+    Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, ipv6Address, mode.displayOnly); });
     Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
 }
 

@@ -15,6 +15,7 @@
 #include "detection/CheckRequests.h"
 #include "detection/CheckerOwner.h"
 #include "detection/IpSite.h"
+#include "detection/Ipv6Interfaces.h"
 #include "detection/WebLookup.h"
 #include "framework/WorkerThread.h"
 
@@ -33,11 +34,16 @@ public:
     static constexpr char kNoSitesLine[] =
         "There is no IP echo site to ask: the list on the Advanced tab is empty.";
 
+    // Where each check finds the machine's IPv6 address; tests hand in their own, so that what
+    // they see does not depend on the machine's network.
+    using Ipv6Source = std::string (*)();
+
     // Create with std::make_shared (WorkerThread's rule). The first check runs as soon as the
     // thread starts if one was requested before Start().
     explicit CIpAddressChecker(std::shared_ptr<CheckerOwner> owner,
                                std::vector<IpSite> sites = DefaultIpSites(),
-                               DWORD lookupDeadlineMs = kLookupDeadlineMs);
+                               DWORD lookupDeadlineMs = kLookupDeadlineMs,
+                               Ipv6Source findIpv6 = &FindIpv6Address);
 
     // Asks for a check; an idle checker takes it up at once. A request made while a check
     // runs does not change that check; it makes one more check after it (see CheckRequests for
@@ -69,6 +75,7 @@ private:
     mutable std::mutex sitesMutex_;
     std::vector<IpSite> sites_;
     const WebLookup lookup_;
+    const Ipv6Source findIpv6_;
     CheckRequests requests_;
     const UniqueKernelHandle requestEvent_; // auto-reset: set by RequestCheck
 };

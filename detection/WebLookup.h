@@ -3,6 +3,11 @@
 // configured proxy, and the first IPv4 address on the first bytes of a 2xx reply. The answer is
 // the address, or why the site gave none.
 //
+// Redirects are followed here, not by WinINet: at most kMaxRedirects, from http to https but
+// never to another scheme or back down to http, and never to a page already asked in the same
+// lookup. Each one is a new request made by the calling thread, so a lookup given up at its
+// deadline sends nothing more.
+//
 // Threads: a lookup runs on the thread that calls Ask and blocks it until the site has answered,
 // the deadline has passed or the stop event is signalled, whichever comes first. One object may
 // serve any number of lookups, one at a time.
@@ -12,6 +17,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tovra {
 
@@ -35,21 +41,32 @@ struct LookupResult {
     std::string detail;           // WinINet's text for the failure, when it has one
 };
 
+// The sign-in that a proxy asking for one is given; none when the user name is empty.
+struct ProxyCredentials {
+    std::string userName;
+    std::string password;
+};
+
 class WebLookup {
 public:
     // How long one site may take before the next is asked. A lookup through a loopback echo site
     // takes 5 to 30 ms under Wine; 10 s leaves a slow real site ample room, while five dead ones
     // still cost under a minute, well inside the interval between timed checks.
     static constexpr DWORD kDeadlineMs = 10000;
+    static constexpr int kMaxRedirects = 5;
 
     // stopEvent: a manual-reset event that ends a running lookup at once (not owned).
     explicit WebLookup(HANDLE stopEvent, DWORD deadlineMs = kDeadlineMs);
 
-    LookupResult Ask(const IpSite& site) const;
+    LookupResult Ask(const IpSite& site, const ProxyCredentials& proxy = {}) const;
+
+    // The log line that says why `siteName` gave no address, in the user's words; empty for a
+    // lookup that named one or was stopped.
+    std::string FailureLine(std::string_view siteName, const LookupResult& result) const;
 
 private:
     // Ask's work; throws (InternetError, mostly) for every way the exchange can fail.
-    LookupResult Fetch(const IpSite& site) const;
+    LookupResult Fetch(const IpSite& site, const ProxyCredentials& proxy) const;
 
     HANDLE stopEvent_;
     DWORD deadlineMs_;

@@ -16,6 +16,17 @@ HttpConnection::HttpConnection(InternetSession& session, const std::string& host
     handle_ = SessionHandle(state, handle);
 }
 
+void HttpConnection::SetProxyCredentials(const std::string& user, const std::string& password) {
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        return;
+    // The length is in characters; the texts need not outlive the call.
+    InternetSetOptionA(handle, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user.c_str()),
+                       static_cast<DWORD>(user.size()));
+    InternetSetOptionA(handle, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(password.c_str()),
+                       static_cast<DWORD>(password.size()));
+}
+
 void HttpConnection::Close() noexcept {
     handle_.Close();
 }

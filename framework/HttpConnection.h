@@ -15,6 +15,9 @@ public:
     HttpConnection(InternetSession& session, const std::string& host,
                    INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER);
 
+    // The user name and password its requests give a proxy that asks for a sign-in.
+    void SetProxyCredentials(const std::string& user, const std::string& password);
+
     void Close() noexcept;
 
 private:

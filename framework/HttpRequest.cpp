@@ -66,6 +66,23 @@ DWORD HttpRequest::StatusCode() const noexcept {
     return code;
 }
 
+std::string HttpRequest::Header(DWORD query) const {
+    HINTERNET handle = handle_.Live();
+    if (handle == nullptr)
+        return {};
+    std::string text(256, '\0');
+    DWORD length = static_cast<DWORD>(text.size());
+    if (!HttpQueryInfoA(handle, query, text.data(), &length, nullptr)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length > 0x10000)
+            return {};
+        text.assign(length + 1, '\0');
+        if (!HttpQueryInfoA(handle, query, text.data(), &length, nullptr))
+            return {};
+    }
+    text.resize(length);
+    return text;
+}
+
 std::string HttpRequest::Read(std::size_t maxBytes) {
     HINTERNET handle = handle_.Live();
     if (handle == nullptr)

@@ -41,6 +41,9 @@ public:
     // WinINet reports the end. Throws InternetError when a read fails.
     std::string Read(std::size_t maxBytes);
 
+    // A header of the reply as text (HTTP_QUERY_LOCATION and the like); empty when it has none.
+    std::string Header(DWORD query) const;
+
     void Close() noexcept;
 
 private:

@@ -190,8 +190,8 @@ Function .onInit
     ${If} $0 != ""
         ${VersionCompare} $0 "${VERSION}" $1
         ${If} $1 == 1
-            MessageBox MB_YESNO|MB_ICONQUESTION "Tovra $0 is installed, which is newer than the $\
-                ${VERSION} this setup would put in its place.$\n$\nReplace it with the older version?" \
+            StrCpy $2 "Tovra $0 is installed, which is newer than the ${VERSION} this setup would put"
+            MessageBox MB_YESNO|MB_ICONQUESTION "$2 in its place.$\n$\nReplace it with the older version?" \
                 /SD IDNO IDYES replace_newer
             Abort
             replace_newer:

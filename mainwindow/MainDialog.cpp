@@ -226,7 +226,7 @@ void CMainDialog::ToggleMainWindow() {
 
 void CMainDialog::LoadSettings() {
     if (LoadSettingsFromRegistry(NamedStore(), settings_, options_.builtInSites) && cycle_)
-        cycle_->ShowStoredAddress(FieldText(settings_.LastIP));
+        cycle_->ShowStoredAddress(FieldText(settings_.LastIP), FieldText(settings_.LastIPv6));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     if (checker_)
         checker_->SetSites(settings_.IpSites);

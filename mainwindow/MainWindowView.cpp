@@ -30,6 +30,14 @@ void CMainWindowView::ShowDetectedAddress(std::string_view address) {
     window_.LocalPage().SetAddressText(std::string(address));
 }
 
+std::string CMainWindowView::DetectedIpv6Address() {
+    return window_.LocalPage().Ipv6AddressText();
+}
+
+void CMainWindowView::ShowDetectedIpv6Address(std::string_view address) {
+    window_.LocalPage().SetIpv6AddressText(std::string(address));
+}
+
 bool CMainWindowView::WebDetectionChosen() {
     return window_.LocalPage().IsWebSelected();
 }

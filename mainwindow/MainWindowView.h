@@ -25,6 +25,8 @@ public:
     void AppendLogText(std::string_view lines) override;
     std::string DetectedAddress() override;
     void ShowDetectedAddress(std::string_view address) override;
+    std::string DetectedIpv6Address() override;
+    void ShowDetectedIpv6Address(std::string_view address) override;
     bool WebDetectionChosen() override;
     void ShowDetailsPage() override;
     void ShowSiteSetting(SiteField field) override;

@@ -92,6 +92,14 @@ void CLocalPage::SetAddressText(const std::string& address) const noexcept {
         field.SendMsg(IPM_CLEARADDRESS);
 }
 
+std::string CLocalPage::Ipv6AddressText() const {
+    return Window(Item(IDC_LOCAL_IPV6_ADDRESS)).Text();
+}
+
+void CLocalPage::SetIpv6AddressText(const std::string& address) const {
+    Window(Item(IDC_LOCAL_IPV6_ADDRESS)).SetText(address);
+}
+
 HWND CLocalPage::LogBox() const noexcept {
     return Item(IDC_LOCAL_LOG);
 }

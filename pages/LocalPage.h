@@ -40,6 +40,10 @@ public:
     std::string AddressText() const;
     void SetAddressText(const std::string& address) const noexcept;
 
+    // The read-only IPv6 address beside it; empty when the machine has none.
+    std::string Ipv6AddressText() const;
+    void SetIpv6AddressText(const std::string& address) const;
+
     // The multi-line, read-only log box.
     HWND LogBox() const noexcept;
 

@@ -17,7 +17,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix
     wine wine32:i386 wine64
     xvfb xauth xdotool imagemagick iproute2
-    python3 python3-pyftpdlib
+    python3 python3-pyftpdlib openssl
     clang libclang-rt-14-dev clang-format
     googletest
     nsis fp-utils

@@ -20,6 +20,8 @@ struct Settings {
     // Widths of the fields, terminator included.
     static constexpr std::uint32_t kTextCapacity = 260;
     static constexpr std::uint32_t kShortCapacity = 16;
+    // The longest IPv6 text, with an embedded IPv4 address, and its terminator.
+    static constexpr std::uint32_t kIpv6Capacity = 46;
     // The longest texts a save stores (the controls hand over at most this many characters).
     static constexpr std::uint32_t kLongestSavedText = 258;
     static constexpr std::uint32_t kLongestSavedPort = 14;
@@ -45,6 +47,9 @@ struct Settings {
     // The IP echo sites a web check asks, in order (value "IpSites", beside the thirteen above).
     // Only the UI thread touches it; the checker is handed a copy.
     std::vector<IpSite> IpSites = DefaultIpSites();
+    // The last detected IPv6 address, empty when the machine had none; stored beside LastIP, the
+    // same way, under a value that earlier versions never wrote.
+    char LastIPv6[kIpv6Capacity] = {};
 };
 
 // The number at the start of `text` as atoi reads it: leading blanks, an optional sign, then

@@ -58,7 +58,9 @@ bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s,
     s.IpSites = sites ? std::move(*sites) : builtInSites;
     if (s.LastIP[0] != '\0')
         return false;
+    // The two addresses are one detection's result: they are read together.
     ReadText(store, "LastIP", s.LastIP);
+    ReadText(store, "LastIPv6", s.LastIPv6);
     return true;
 }
 
@@ -81,6 +83,7 @@ bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& s) {
     write("PostFrequency", FieldText(s.PostFrequency));
     write("ForcePost", EncodeFlag(s.ForcePost));
     write("GetWebAddress", EncodeFlag(s.GetWebAddress));
+    write("LastIPv6", FieldText(s.LastIPv6));
     const std::size_t kept = std::min(s.IpSites.size(), kMaxIpSites);
     allWritten &= store.WriteMultiString(
         kIpSitesValueName, EncodeIpSites(std::vector<IpSite>(s.IpSites.begin(), s.IpSites.begin() + kept)));

@@ -73,6 +73,22 @@ bool CMyFtpUploader::ReportInterruption() {
     return true;
 }
 
+void CMyFtpUploader::ReportStepFailure(const InternetError& error) {
+    if (ReportInterruption())
+        return;
+    // Every posting that fails ends with a line that says why: the server's reply ("550 ..."),
+    // or WinINet's own words, such as its own time-out on a reply that came too late.
+    const std::string text = ConnectErrorText(error);
+    Log(text.empty() ? "The server refused the step (error " + std::to_string(error.Code()) + ")." : text);
+}
+
+void CMyFtpUploader::ReportPageFailure(const PageGenerator::Result& page) {
+    const bool reading = page.failedStep == PageGenerator::Step::OpenTemplate ||
+                         page.failedStep == PageGenerator::Step::ReadTemplate;
+    Log(std::string(reading ? "The template file could not be read" : "The page file could not be written") +
+        " (system error " + std::to_string(page.errorCode) + ").");
+}
+
 void CMyFtpUploader::ReportConnectFailure(const InternetError& error) {
     if (ReportInterruption())
         return;
@@ -130,32 +146,31 @@ bool CMyFtpUploader::Upload() {
     if (!remote.directory.empty()) {
         try {
             connection_->SetCurrentDirectory(remote.directory);
-        } catch (const InternetError&) {
-            // The server's refusal is not shown: the step's line is the last of this posting.
-            ReportInterruption();
+        } catch (const InternetError& error) {
+            ReportStepFailure(error);
             return false;
         }
     }
 
     Log("Generating Template file...");
     const PageGenerator::Result page = GenerateTemplateFile();
-    if (!page)
+    if (!page) {
+        ReportPageFailure(page);
         return false;
+    }
 
     Log("Uploading file...");
-    bool uploaded = false;
     session_->SetStepTimeout(std::chrono::milliseconds(TransferTimeout(page.pagePath)));
     try {
         connection_->PutFile(page.pagePath, remote.fileName, FTP_TRANSFER_TYPE_ASCII);
-        uploaded = true;
-    } catch (const InternetError&) {
+    } catch (const InternetError& error) {
+        DeletePage(page.pagePath);
+        ReportStepFailure(error);
+        return false;
     }
-    if (uploaded)
-        Log("File uploaded successfully!");
+    Log("File uploaded successfully!");
     DeletePage(page.pagePath);
-    if (!uploaded)
-        ReportInterruption();
-    return uploaded;
+    return true;
 }
 
 } // namespace tovra

@@ -70,6 +70,8 @@ private:
     // After a step failed: our own deadline gets a line of its own, a cancel none.
     bool ReportInterruption();
     void ReportConnectFailure(const InternetError& error);
+    void ReportStepFailure(const InternetError& error);
+    void ReportPageFailure(const PageGenerator::Result& page);
     DWORD TransferTimeout(const std::wstring& pagePath) const;
     // Deletes the page file, or, while an abandoned transfer still holds it open, remembers it
     // for the next chance (the next CloseConnection).

@@ -7,7 +7,10 @@
 
 namespace tovra {
 
-CStatusLogSession::CStatusLogSession(LogSink* owner) : InternetSession("Tovra"), owner_(owner) {
+// Direct, never the system's proxy: on Windows a proxy set in Settings applies to every protocol,
+// and WinINet cannot carry FTP through an HTTP proxy, so every upload would fail on such a PC.
+CStatusLogSession::CStatusLogSession(LogSink* owner)
+    : InternetSession("Tovra", INTERNET_OPEN_TYPE_DIRECT), owner_(owner) {
     SetStatusHandler([this](DWORD status, const void* information, DWORD informationLength) {
         OnStatusCallback(status, information, informationLength);
     });

@@ -13,7 +13,7 @@ namespace tovra {
 
 class CStatusLogSession : public InternetSession {
 public:
-    // Opens the session (agent "Tovra", the system's proxy settings) with its notifications
+    // Opens the session (agent "Tovra", direct access) with its notifications
     // turned on. owner receives the status lines; null drops them. Throws InternetError when the
     // system refuses a session.
     explicit CStatusLogSession(LogSink* owner);

@@ -53,33 +53,43 @@ using Outcome = PostingDecision::Outcome;
 
 TEST(PostingDecision, UnchangedAddressIsPostedOnlyWhenForced) {
     PostingDecision d;
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.1", false, false), Outcome::Unchanged);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.1", false, true), Outcome::Post);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.2", false, false), Outcome::Post);
-    EXPECT_EQ(d.Decide("", "10.0.0.2", false, false), Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.1"}, false, false), Outcome::Unchanged);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.1"}, false, true), Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.2"}, false, false), Outcome::Post);
+    EXPECT_EQ(d.Decide({""}, {"10.0.0.2"}, false, false), Outcome::Post);
+}
+
+TEST(PostingDecision, AChangedIpv6AddressAloneIsPosted) {
+    PostingDecision d;
+    EXPECT_EQ(d.Decide({"10.0.0.1", "2001:db8::1"}, {"10.0.0.1", "2001:db8::1"}, false, false),
+              Outcome::Unchanged);
+    EXPECT_EQ(d.Decide({"10.0.0.1", "2001:db8::1"}, {"10.0.0.1", "2001:db8::2"}, false, false),
+              Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1", ""}, {"10.0.0.1", "2001:db8::2"}, false, false), Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1", "2001:db8::1"}, {"10.0.0.1", ""}, false, false), Outcome::Post);
 }
 
 TEST(PostingDecision, DisplayOnlyNeverPosts) {
     PostingDecision d;
     d.RecordUpload(false);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.2", true, true), Outcome::DisplayOnly);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.2"}, true, true), Outcome::DisplayOnly);
 }
 
 TEST(PostingDecision, EmptyDetectionNeverPostsNorReplaces) {
     PostingDecision d;
     d.RecordUpload(false);
-    EXPECT_EQ(d.Decide("10.0.0.1", "", false, true), Outcome::NothingDetected);
-    EXPECT_EQ(d.Decide("", "", true, false), Outcome::NothingDetected);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {""}, false, true), Outcome::NothingDetected);
+    EXPECT_EQ(d.Decide({""}, {""}, true, false), Outcome::NothingDetected);
 }
 
 TEST(PostingDecision, FailedUploadIsRepeatedUntilOneSucceeds) {
     PostingDecision d;
     d.RecordUpload(false);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.1", false, false), Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.1"}, false, false), Outcome::Post);
     d.RecordUpload(false);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.1", false, false), Outcome::Post);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.1"}, false, false), Outcome::Post);
     d.RecordUpload(true);
-    EXPECT_EQ(d.Decide("10.0.0.1", "10.0.0.1", false, false), Outcome::Unchanged);
+    EXPECT_EQ(d.Decide({"10.0.0.1"}, {"10.0.0.1"}, false, false), Outcome::Unchanged);
 }
 
 } // namespace

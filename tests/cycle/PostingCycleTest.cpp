@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -59,6 +60,8 @@ public:
     void AppendLogText(std::string_view lines) override { log_ += lines; }
     std::string DetectedAddress() override { return address_; }
     void ShowDetectedAddress(std::string_view address) override { address_ = address; }
+    std::string DetectedIpv6Address() override { return ipv6_; }
+    void ShowDetectedIpv6Address(std::string_view address) override { ipv6_ = address; }
     bool WebDetectionChosen() override { return web_; }
     void ShowDetailsPage() override { ++detailsShown_; }
     void ShowSiteSetting(SiteField field) override { focus_ = field; }
@@ -100,6 +103,7 @@ public:
     bool closed_ = false;
     std::string log_;
     std::string address_;
+    std::string ipv6_;
     bool web_ = false;
     int detailsShown_ = 0;
     std::optional<SiteField> focus_;
@@ -197,7 +201,7 @@ TEST_F(PostingCycleTest, NothingIsLoggedOnceStopped) {
     view_->Close();
     cycle_->Stop();
     cycle_->AppendLog("late");
-    cycle_->OnAddressDetected("10.0.0.9", false);
+    cycle_->OnAddressDetected("10.0.0.9", "", false);
     EXPECT_EQ(view_->Read(&FakeView::log_), "");
     EXPECT_EQ(view_->Read(&FakeView::address_), "");
 }
@@ -272,16 +276,16 @@ TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
     cycle_->Start([](bool, bool) {}, [&](CheckReason reason) { scheduled.push_back(reason); });
     cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::ResumedFromSleep));
     cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::NetworkChanged));
-    cycle_->OnAddressDetected("", true);
+    cycle_->OnAddressDetected("", "", true);
     view_->address_ = "10.0.0.1";
-    cycle_->OnAddressDetected("10.0.0.1", false);
+    cycle_->OnAddressDetected("10.0.0.1", "", false);
     EXPECT_TRUE(scheduled.empty());
 
-    cycle_->OnAddressDetected("", false);
-    cycle_->OnAddressDetected("10.0.0.2", false);
+    cycle_->OnAddressDetected("", "", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
     EXPECT_EQ(scheduled, std::vector<CheckReason>(2, CheckReason::Retry));
     cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::Retry));
-    cycle_->OnAddressDetected("", false);
+    cycle_->OnAddressDetected("", "", false);
     EXPECT_EQ(scheduled.size(), 2u);
 
     const std::vector<std::string> lines = view_->Lines();
@@ -296,7 +300,7 @@ TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
 
 TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing) {
     view_->address_ = "10.0.0.1";
-    cycle_->OnAddressDetected("10.0.0.1", false);
+    cycle_->OnAddressDetected("10.0.0.1", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kUnchangedLine)});
     EXPECT_EQ(view_->detailsShown_, 0);
     EXPECT_EQ(view_->results_, std::vector<std::string>{"posted"}) << "the page on the server is current";
@@ -304,18 +308,28 @@ TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing)
 
 TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
     view_->address_ = "10.0.0.1";
-    cycle_->OnAddressDetected("10.0.0.2", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
     settings_.ForcePost = true;
-    cycle_->OnAddressDetected("10.0.0.2", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>(2, std::string(kInvalidSiteAddressLine)));
     EXPECT_EQ(view_->detailsShown_, 2);
     EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.2");
 }
 
+TEST_F(PostingCycleTest, AChangeOfTheIpv6AddressAlonePosts) {
+    cycle_->ShowStoredAddress("10.0.0.1", "2001:db8::1");
+    cycle_->OnAddressDetected("10.0.0.1", "2001:db8::1", false);
+    cycle_->OnAddressDetected("10.0.0.1", "2001:db8::2", false);
+    EXPECT_EQ(view_->Lines(),
+              (std::vector<std::string>{std::string(kUnchangedLine), std::string(kInvalidSiteAddressLine)}));
+    EXPECT_EQ(view_->ipv6_, "2001:db8::2");
+    EXPECT_EQ(std::string(settings_.LastIPv6), "2001:db8::2");
+}
+
 TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
     settings_.ForcePost = true;
-    cycle_->OnAddressDetected("10.0.0.3", true);
-    cycle_->OnAddressDetected("", true);
+    cycle_->OnAddressDetected("10.0.0.3", "", true);
+    cycle_->OnAddressDetected("", "", true);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_TRUE(view_->results_.empty()) << "a display-only check says nothing about the posting";
     EXPECT_EQ(view_->address_, "10.0.0.3");
@@ -325,7 +339,7 @@ TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
 TEST_F(PostingCycleTest, EmptyDetectionKeepsTheAddressAndPostsNothing) {
     settings_.ForcePost = true;
     cycle_->ShowStoredAddress("10.0.0.4");
-    cycle_->OnAddressDetected("", false);
+    cycle_->OnAddressDetected("", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->results_, std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->address_, "10.0.0.4");
@@ -354,7 +368,7 @@ TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
         view_->focus_.reset();
         CopyBounded(settings_.SiteAddress, c.site);
         CopyBounded(settings_.SitePort, c.port);
-        cycle_->OnAddressDetected("10.0.0.5", false);
+        cycle_->OnAddressDetected("10.0.0.5", "", false);
         EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(c.line)});
         EXPECT_EQ(view_->focus_, c.focus);
         EXPECT_EQ(view_->results_.back(), c.line);
@@ -368,7 +382,7 @@ TEST_F(PostingCycleTest, DirectoryPathIsCompletedWithTheTemplatesNameAndUploaded
     ftp.MakeDirectory("pub");
     UseServer(ftp);
     CopyBounded(settings_.SiteRemotePath, "/pub/");
-    cycle_->OnAddressDetected("203.0.113.7", false);
+    cycle_->OnAddressDetected("203.0.113.7", "", false);
 
     const std::vector<std::string> expected = {
         "No filename specified in Remote path, automatically adding local filename of Tovra.html",
@@ -386,15 +400,15 @@ TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
     FtpTestServer ftp;
     UseServer(ftp);
     ftp.SetFault(FtpFault::StoreRefused);
-    cycle_->OnAddressDetected("203.0.113.8", false);
-    cycle_->OnAddressDetected("203.0.113.8", false); // unchanged, but the page is stale
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false); // unchanged, but the page is stale
     EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 2u);
     EXPECT_EQ(Count("File uploaded successfully!"), 0u);
 
     ftp.SetFault(FtpFault::None);
-    cycle_->OnAddressDetected("203.0.113.8", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
     EXPECT_EQ(Count("File uploaded successfully!"), 1u);
-    cycle_->OnAddressDetected("203.0.113.8", false);
+    cycle_->OnAddressDetected("203.0.113.8", "", false);
     EXPECT_EQ(Count("Connecting to 127.0.0.1..."), 3u);
     EXPECT_EQ(view_->StepLines().back(), kUnchangedLine);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 203.0.113.8");
@@ -432,7 +446,7 @@ TEST_F(PostingCycleTest, ButtonPostRunsAsideAndAPostAskedMeanwhileWaitsForIt) {
         UseServer(answering);
         settings_.ForcePost = true;
     }
-    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", false); });
+    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", "", false); });
     checker.join();
 
     const std::vector<std::string> expected = {
@@ -468,7 +482,8 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     const std::vector<IpSite> sites = {{"echo.test", "/myip.html"}};
     echo.Answer("echo.test", 200, "Your address: 198.51.100.23");
 
-    auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites);
+    auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites, CIpAddressChecker::kLookupDeadlineMs,
+                                                       [] { return std::string(); });
     cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
     view_->web_ = true;
     cycle_->CheckAndPost();
@@ -489,6 +504,57 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 198.51.100.23");
     EXPECT_EQ(std::string(settings_.LastIP), "198.51.100.23");
+}
+
+// --- In a network of its own (ipv6-netns.sh) ------------------------------------------------------
+
+// Runs a shell command line outside Wine. Its process cannot be waited for under Wine, so callers
+// wait for its effect instead.
+void RunUnixCommand(const std::string& commandLine) {
+    std::string command = "Z:\\bin\\sh -c \"" + commandLine + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process));
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+// v0 carries 192.0.2.10 and 2001:db8:2::7: a real local check finds both, and the page holds them.
+class PostingCycleNetworkTest : public PostingCycleTest {
+protected:
+    void SetUp() override {
+        if (std::getenv("TOVRA_IPV6_NETWORK") == nullptr)
+            GTEST_SKIP() << "needs the network of ipv6-netns.sh";
+        PostingCycleTest::SetUp();
+    }
+};
+
+TEST_F(PostingCycleNetworkTest, TheIpv6AddressIsPublishedAndOnlyAChangePostsAgain) {
+    FtpTestServer ftp;
+    UseServer(ftp);
+    std::ofstream(templatePath_, std::ios::binary | std::ios::trunc) << "<IPAddress> [<IPv6Address>]";
+    auto checker = std::make_shared<CIpAddressChecker>(cycle_, std::vector<IpSite>{});
+    cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
+    checker->RequestCheck(false, false);
+    ASSERT_TRUE(checker->Start());
+    const std::string uploaded = "File uploaded successfully!";
+    ASSERT_TRUE(WaitUntil([&] { return Count(uploaded) == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "192.0.2.10 [2001:db8:2::7]");
+    EXPECT_EQ(Count("Found IPv6 Address of 2001:db8:2::7"), 1u);
+
+    cycle_->CheckAndPost();
+    ASSERT_TRUE(WaitUntil([&] { return Count(std::string(kUnchangedLine)) == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(Count(uploaded), 1u) << "the same two addresses post nothing";
+
+    RunUnixCommand("ip -6 addr del 2001:db8:2::7/64 dev v0 && ip -6 addr add 2001:db8:2::8/64 dev v0 nodad");
+    ASSERT_TRUE(WaitUntil([] { return FindIpv6Address() == "2001:db8:2::8"; }, std::chrono::seconds(10)));
+    cycle_->CheckAndPost();
+    ASSERT_TRUE(WaitUntil([&] { return Count(uploaded) == 2; }, std::chrono::seconds(20)));
+    EXPECT_EQ(ftp.ReadFile("ip.html"), "192.0.2.10 [2001:db8:2::8]");
+    EXPECT_STREQ(settings_.LastIPv6, "2001:db8:2::8");
+    EXPECT_TRUE(checker->Stop(5000));
 }
 
 } // namespace

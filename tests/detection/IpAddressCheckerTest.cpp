@@ -25,6 +25,7 @@ using test::RecordingOwner;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
+using ::testing::StartsWith;
 using Clock = std::chrono::steady_clock;
 
 std::string Asking(const IpSite& site) {
@@ -43,6 +44,15 @@ long long MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// The machine's own IPv6 address as the tests see it: none, unless a test says otherwise, so that
+// what they expect does not depend on the network of the machine they run on.
+std::string NoIpv6Address() {
+    return {};
+}
+std::string DocumentationIpv6Address() {
+    return "2001:db8::7";
+}
+
 class IpAddressCheckerTest : public ::testing::Test {
 protected:
     void SetUp() override { echo_.UseAsProxyForThisProcess(); }
@@ -55,8 +65,9 @@ protected:
 
     CIpAddressChecker& Start(bool useWeb, bool displayOnly,
                              DWORD deadlineMs = CIpAddressChecker::kLookupDeadlineMs,
-                             std::vector<IpSite> sites = DefaultIpSites()) {
-        checker_ = std::make_shared<CIpAddressChecker>(owner_, std::move(sites), deadlineMs);
+                             std::vector<IpSite> sites = DefaultIpSites(),
+                             CIpAddressChecker::Ipv6Source findIpv6 = &NoIpv6Address) {
+        checker_ = std::make_shared<CIpAddressChecker>(owner_, std::move(sites), deadlineMs, findIpv6);
         checker_->RequestCheck(useWeb, displayOnly);
         EXPECT_TRUE(checker_->Start());
         return *checker_;
@@ -120,13 +131,16 @@ TEST_F(IpAddressCheckerTest, SitesAreAskedInOrderUntilOneNamesAnAddress) {
     Start(true, false);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Asking(sites_[2]),
-                                                Insists(sites_[2], "10.1.2.3")));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip answered with HTTP status 404.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ gave no answer.", Asking(sites_[2]),
+                            Insists(sites_[2], "10.1.2.3")));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
     EXPECT_THAT(AskedHosts(), ElementsAre(sites_[0].host, sites_[1].host, sites_[2].host));
 }
 
-TEST_F(IpAddressCheckerTest, WhenEverySiteFailsFiveAskingLinesAndAnEmptyResult) {
+// After each site that gives no address, one line says why.
+TEST_F(IpAddressCheckerTest, WhenEverySiteFailsEachSaysWhyAndTheResultIsEmpty) {
     echo_.Answer(sites_[0].host, 404, "10.9.9.9");
     echo_.Answer(sites_[1].host, 500, "");
     echo_.Drop(sites_[2].host);
@@ -135,8 +149,12 @@ TEST_F(IpAddressCheckerTest, WhenEverySiteFailsFiveAskingLinesAndAnEmptyResult) 
     Start(true, false);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Asking(sites_[2]),
-                                                Asking(sites_[3]), Asking(sites_[4])));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip answered with HTTP status 404.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ answered with HTTP status 500.",
+                            Asking(sites_[2]), "api.ipify.org/ gave no answer.", Asking(sites_[3]),
+                            "ipv4.icanhazip.com/ answered, but there is no IPv4 address on its page.",
+                            Asking(sites_[4]), "ip1.dynupdate.no-ip.com/ answered with HTTP status 502."));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("", false)));
 }
 
@@ -154,11 +172,12 @@ TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(3));
 
-    EXPECT_THAT(owner_->LogLines(),
-                ElementsAre("Asking a.example/ for my IP Address...",
-                            "Asking c.example/ip for my IP Address...",
-                            "Asking b.example:8080/x for my IP Address...",
-                            "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
+    EXPECT_THAT(
+        owner_->LogLines(),
+        ElementsAre("Asking a.example/ for my IP Address...", "a.example/ answered with HTTP status 502.",
+                    "Asking c.example/ip for my IP Address...", "c.example/ip answered with HTTP status 502.",
+                    "Asking b.example:8080/x for my IP Address...",
+                    "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
     EXPECT_THAT(owner_->Results(),
                 ElementsAre(Detected("", true), Detected("10.2.2.2", true), Detected("", true)));
     EXPECT_THAT(AskedHosts(), ElementsAre("a.example", "c.example", "b.example:8080"));
@@ -172,8 +191,9 @@ TEST_F(IpAddressCheckerTest, AnUnresolvableHostAndARefusedConnectionMoveOnToTheN
     Start(true, false, CIpAddressChecker::kLookupDeadlineMs, sites);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
-    EXPECT_THAT(owner_->LogLines(), ElementsAre(Asking(sites[0]), Asking(sites[1]), Asking(sites[2]),
-                                                Insists(sites[2], "192.0.2.1")));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites[0]), StartsWith("nowhere.invalid/ "), Asking(sites[1]),
+                            StartsWith("127.0.0.1/ "), Asking(sites[2]), Insists(sites[2], "192.0.2.1")));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("192.0.2.1", false)));
 }
 
@@ -186,7 +206,9 @@ TEST_F(IpAddressCheckerTest, LongPagesAreSearchedOnlyAtTheirStartButNeverCutAnAd
     ASSERT_TRUE(owner_->WaitForResults(1));
 
     EXPECT_THAT(owner_->LogLines(),
-                ElementsAre(Asking(sites_[0]), Asking(sites_[1]), Insists(sites_[1], "1.2.3.45")));
+                ElementsAre(Asking(sites_[0]),
+                            "ifconfig.me/ip answered, but there is no IPv4 address on its page.",
+                            Asking(sites_[1]), Insists(sites_[1], "1.2.3.45")));
 }
 
 // A site that accepts and never answers costs one deadline, then the next site is asked.
@@ -201,6 +223,10 @@ TEST_F(IpAddressCheckerTest, AHangingSiteIsGivenUpAtTheDeadline) {
     const long long elapsed = MillisecondsSince(start);
 
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]), "ifconfig.me/ip gave no answer within 2 seconds.",
+                            Asking(sites_[1]), "checkip.dyndns.org/ gave no answer within 2 seconds.",
+                            Asking(sites_[2]), Insists(sites_[2], "10.1.2.3")));
     EXPECT_GE(elapsed, 2 * kDeadlineMs - 100);
     EXPECT_LT(elapsed, 2 * kDeadlineMs + 3000);
 }
@@ -281,6 +307,22 @@ TEST_F(IpAddressCheckerTest, AnOwnerThatThrowsDoesNotEndTheChecker) {
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(2));
     EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.12.3.7", false), Detected("84.12.3.7", true)));
+}
+
+TEST_F(IpAddressCheckerTest, EveryCheckAlsoReportsTheIpv6AddressWithALineOfItsOwn) {
+    echo_.Answer(sites_[0].host, 200, "84.12.3.7");
+    Start(true, false, CIpAddressChecker::kLookupDeadlineMs, DefaultIpSites(), &DocumentationIpv6Address);
+    ASSERT_TRUE(owner_->WaitForResults(1));
+    checker_->RequestCheck(false, true);
+    ASSERT_TRUE(owner_->WaitForResults(2));
+    const std::vector<std::string> lines = owner_->LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], sites_[0].host + sites_[0].path + " insists that I am 84.12.3.7");
+    EXPECT_EQ(lines[2], "Found IPv6 Address of 2001:db8::7");
+    EXPECT_EQ(lines.back(), "Found IPv6 Address of 2001:db8::7");
+    const std::vector<OwnerCall> results = owner_->Results();
+    EXPECT_EQ(results[0], Detected("84.12.3.7", false, "2001:db8::7"));
+    EXPECT_EQ(results[1].ipv6, "2001:db8::7");
 }
 
 TEST_F(IpAddressCheckerTest, ALocalCheckAsksNoSite) {

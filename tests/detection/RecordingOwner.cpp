@@ -8,14 +8,15 @@ namespace tovra::test {
 
 void PrintTo(const OwnerCall& call, std::ostream* out) {
     static const char* const kNames[] = {"Log", "Detected", "Icon"};
-    *out << kNames[static_cast<int>(call.kind)] << "(\"" << call.text << "\", " << call.number << ")";
+    *out << kNames[static_cast<int>(call.kind)] << "(\"" << call.text << "\", " << call.number << ", \""
+         << call.ipv6 << "\")";
 }
 
 OwnerCall Log(std::string line) {
     return {OwnerCall::Kind::Log, std::move(line)};
 }
-OwnerCall Detected(std::string address, bool displayOnly) {
-    return {OwnerCall::Kind::Detected, std::move(address), displayOnly ? 1 : 0};
+OwnerCall Detected(std::string address, bool displayOnly, std::string ipv6Address) {
+    return {OwnerCall::Kind::Detected, std::move(address), displayOnly ? 1 : 0, std::move(ipv6Address)};
 }
 OwnerCall Icon(int id) {
     return {OwnerCall::Kind::Icon, {}, id};
@@ -31,8 +32,9 @@ void RecordingOwner::AppendLog(std::string_view line) {
     Record(Log(std::string(line)));
 }
 
-void RecordingOwner::OnAddressDetected(const std::string& address, bool displayOnly) {
-    Record(Detected(address, displayOnly));
+void RecordingOwner::OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                                       bool displayOnly) {
+    Record(Detected(address, displayOnly, ipv6Address));
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !hold_; });
     if (std::exchange(failNext_, false))

@@ -17,8 +17,9 @@ namespace tovra::test {
 struct OwnerCall {
     enum class Kind { Log, Detected, Icon };
     Kind kind;
-    std::string text; // the log line, the address or the host
-    int number = 0;   // the icon id, or 1 for a display-only result
+    std::string text;      // the log line, the address or the host
+    int number = 0;        // the icon id, or 1 for a display-only result
+    std::string ipv6 = {}; // the IPv6 address of a result
 
     bool operator==(const OwnerCall&) const = default;
 };
@@ -26,13 +27,14 @@ struct OwnerCall {
 void PrintTo(const OwnerCall& call, std::ostream* out);
 
 OwnerCall Log(std::string line);
-OwnerCall Detected(std::string address, bool displayOnly);
+OwnerCall Detected(std::string address, bool displayOnly, std::string ipv6Address = {});
 OwnerCall Icon(int id);
 
 class RecordingOwner : public CheckerOwner {
 public:
     void AppendLog(std::string_view line) override;
-    void OnAddressDetected(const std::string& address, bool displayOnly) override;
+    void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
+                           bool displayOnly) override;
     void SetIconById(int iconId) override;
 
     std::vector<OwnerCall> Calls() const;

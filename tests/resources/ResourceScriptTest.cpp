@@ -124,7 +124,7 @@ TEST(ResourceScriptTest, TabOrderOfEveryDialog) {
           "IDC_SITE_REMOTE_PATH", "IDC_SITE_PASSIVE_MODE", "IDC_SITE_TEMPLATE_FILE",
           "IDC_SITE_BROWSE_TEMPLATE"}},
         // Before any click; the checked radio button becomes a tab stop itself.
-        {"IDD_LOCAL_PAGE", {"IDC_LOCAL_IP_ADDRESS", "IDC_LOCAL_LOG"}},
+        {"IDD_LOCAL_PAGE", {"IDC_LOCAL_IP_ADDRESS", "IDC_LOCAL_IPV6_ADDRESS", "IDC_LOCAL_LOG"}},
         {"IDD_ADVANCED_PAGE",
          {"IDC_PROXY_USERNAME", "IDC_PROXY_PASSWORD", "IDC_IP_SITE_LIST", "IDC_IP_SITE_ADD",
           "IDC_IP_SITE_REMOVE", "IDC_FORCE_UPLOAD"}},

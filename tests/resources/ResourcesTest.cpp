@@ -191,9 +191,12 @@ TEST_F(ResourcesTest, LocalPageHasOneRadioGroupAndAReadOnlyLog) {
     ExpectControls(page.get(), {{IDC_LOCAL_IP_ADDRESS, WC_IPADDRESSA, nullptr},
                                 {IDC_LOCAL_USE_LOCAL, "Button", "Local"},
                                 {IDC_LOCAL_USE_WEB, "Button", "Web"},
+                                {IDC_LOCAL_IPV6_ADDRESS, "Edit", nullptr},
                                 {IDC_LOCAL_LOG, "Edit", nullptr}});
     // Before any click: a clicked radio button becomes a tab stop itself.
-    EXPECT_EQ((std::vector<int>{IDC_LOCAL_IP_ADDRESS, IDC_LOCAL_LOG}), TabStops(page.get()));
+    EXPECT_EQ((std::vector<int>{IDC_LOCAL_IP_ADDRESS, IDC_LOCAL_IPV6_ADDRESS, IDC_LOCAL_LOG}),
+              TabStops(page.get()));
+    EXPECT_NE(StyleOf(::GetDlgItem(page.get(), IDC_LOCAL_IPV6_ADDRESS)) & ES_READONLY, 0);
     const LONG log = StyleOf(::GetDlgItem(page.get(), IDC_LOCAL_LOG));
     EXPECT_EQ(log & (ES_MULTILINE | ES_READONLY | WS_VSCROLL), ES_MULTILINE | ES_READONLY | WS_VSCROLL);
 

@@ -85,6 +85,7 @@ TEST_F(SettingsRegistryTest, FlagsAreOnExactlyWhenTheirLeadingNumberIsOne) {
 TEST_F(SettingsRegistryTest, SaveWritesEveryValueInItsEncodingAndLoadBringsThemBack) {
     Settings saved;
     CopyBounded(saved.LastIP, "203.0.113.7");
+    CopyBounded(saved.LastIPv6, "2001:db8:ffff:ffff:ffff:ffff:255.255.255.255");
     CopyBounded(saved.SiteAddress, "ftp.example.com");
     CopyBounded(saved.SitePort, "2121");
     CopyBounded(saved.SiteUsername, "alice");
@@ -107,6 +108,7 @@ TEST_F(SettingsRegistryTest, SaveWritesEveryValueInItsEncodingAndLoadBringsThemB
     Settings loaded;
     EXPECT_TRUE(LoadSettingsFromRegistry(store, loaded));
     EXPECT_STREQ(loaded.LastIP, "203.0.113.7");
+    EXPECT_STREQ(loaded.LastIPv6, "2001:db8:ffff:ffff:ffff:ffff:255.255.255.255") << "the longest form fits";
     EXPECT_STREQ(loaded.SiteAddress, "ftp.example.com");
     EXPECT_STREQ(loaded.SitePort, "2121");
     EXPECT_STREQ(loaded.SiteUsername, "alice");

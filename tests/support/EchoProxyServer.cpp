@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -28,11 +29,14 @@ void WriteVariable(const char* name, const std::string* value) {
 
 } // namespace
 
-EchoProxyServer::EchoProxyServer() : process_(std::make_unique<TestServerProcess>("echo")) {
+EchoProxyServer::EchoProxyServer(bool tls)
+    : process_(std::make_unique<TestServerProcess>(tls ? "https" : "echo")) {
     const auto& words = process_->ReadyWords();
-    if (words.size() != 1)
+    if (words.size() != (tls ? 2u : 1u))
         throw std::runtime_error("unexpected READY line from the echo test server");
     port_ = static_cast<unsigned short>(std::stoi(words[0]));
+    if (tls)
+        authority_ = FromHex(words[1]);
 }
 
 EchoProxyServer::~EchoProxyServer() {
@@ -78,18 +82,28 @@ void EchoProxyServer::Drop(const std::string& host) {
     process_->Command("SITE " + host + " DROP");
 }
 
+void EchoProxyServer::Redirect(const std::string& host, const std::string& location) {
+    process_->Command("SITE " + host + " REDIRECT " + ToHex(location));
+}
+
+void EchoProxyServer::RequireSignIn(const std::string& user, const std::string& password) {
+    process_->Command("SIGNIN " + ToHex(user + ":" + password));
+}
+
 std::vector<EchoRequest> EchoProxyServer::Requests() {
     std::vector<std::string> lines;
     process_->Command("REQUESTS", &lines);
     std::vector<EchoRequest> requests;
     for (const auto& line : lines) {
-        const auto first = line.find(' ');
-        const auto second = line.find(' ', first + 1);
-        if (first == std::string::npos || second == std::string::npos)
+        std::vector<std::string> fields;
+        for (std::size_t start = 0; start <= line.size();) {
+            const std::size_t end = std::min(line.find(' ', start), line.size());
+            fields.push_back(FromHex(line.substr(start, end - start)));
+            start = end + 1;
+        }
+        if (fields.size() != 4)
             throw std::runtime_error("malformed request record from the echo test server");
-        requests.push_back({FromHex(line.substr(0, first)),
-                            FromHex(line.substr(first + 1, second - first - 1)),
-                            FromHex(line.substr(second + 1))});
+        requests.push_back({fields[0], fields[1], fields[2], fields[3]});
     }
     return requests;
 }

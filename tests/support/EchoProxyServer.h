@@ -31,17 +31,22 @@
 namespace tovra::test {
 
 struct EchoRequest {
-    std::string requestLine; // "GET http://api.ipify.org:80/ HTTP/1.1" or as the client sent it
-    std::string host;        // the Host header
-    std::string userAgent;   // the User-Agent header
+    std::string requestLine;        // "GET http://api.ipify.org:80/ HTTP/1.1" or as the client sent it
+    std::string host;               // the Host header
+    std::string userAgent;          // the User-Agent header
+    std::string proxyAuthorization; // the Proxy-Authorization header, "Basic ..." or empty
 };
 
 class EchoProxyServer {
 public:
-    EchoProxyServer();
+    // tls: one echo site on https://localhost:Port() instead of a proxy, its certificate from a
+    // test authority of its own (AuthorityCertificate()), which nothing trusts until a test does.
+    explicit EchoProxyServer(bool tls = false);
     ~EchoProxyServer();
 
     unsigned short Port() const { return port_; }
+    // The DER bytes of the test authority's certificate (tls only).
+    const std::string& AuthorityCertificate() const { return authority_; }
 
     // Sets http_proxy (and clears no_proxy) for this process until Stop() or the destructor,
     // which restore the previous values. Set before the code under test opens its session.
@@ -56,6 +61,10 @@ public:
     void HangAfterHeaders(const std::string& host, const std::string& body);
     // Closes the connection without any answer.
     void Drop(const std::string& host);
+    // Answers 302 with this Location.
+    void Redirect(const std::string& host, const std::string& location);
+    // From now on, answers 407 to every request that does not sign in with Basic user:password.
+    void RequireSignIn(const std::string& user, const std::string& password);
 
     std::vector<EchoRequest> Requests();
 
@@ -66,6 +75,7 @@ private:
 
     std::unique_ptr<TestServerProcess> process_;
     unsigned short port_ = 0;
+    std::string authority_;
     bool environmentSet_ = false;
     std::string savedHttpProxy_;
     std::string savedNoProxy_;

@@ -3,6 +3,7 @@
 
     test_servers.py ftp  CONTROL_PORT [USER PASSWORD]
     test_servers.py echo CONTROL_PORT
+    test_servers.py https CONTROL_PORT
 
 The test program listens on CONTROL_PORT (127.0.0.1) and this process connects back to it. The
 first line it sends is "READY <port> [<hex of the FTP home>]". Then it answers one line to each
@@ -24,10 +25,18 @@ Echo (HTTP proxy) commands:
     SITE <host> HANG                         accept the request and never answer
     SITE <host> HANGBODY <hex body>          send the headers and part of the body, then nothing
     SITE <host> DROP                         close the connection without an answer
+    SITE <host> REDIRECT <hex location>      answer 302 with that Location
+    SIGNIN <hex user:password>               answer 407 to every request without that Basic
+                                             Proxy-Authorization ("-": no sign-in needed)
     REQUESTS                                 "OK <n>" then n lines "<hex request line> <hex Host>
-                                             <hex User-Agent>", oldest first
+                                             <hex User-Agent> <hex Proxy-Authorization>", oldest
+                                             first
 A host that was never configured is answered with 502 and an empty body, as a proxy does for a
 name it cannot reach.
+
+The https kind is one echo site on localhost over TLS. At start it makes a certificate authority
+of its own and a server certificate from it for DNS:localhost (openssl); its READY line is
+"READY <port> <hex of the authority's DER certificate>". Its sites and REQUESTS are the echo's.
 """
 
 import http.server
@@ -154,9 +163,32 @@ def run_ftp(control, user, password):
         end()
 
 
-def run_echo(control):
+def make_certificates(folder):
+    """A test authority and a server certificate for localhost signed by it; returns the
+    authority's DER bytes and the server's certificate and key files."""
+    import subprocess
+
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=folder)
+
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Tovra Test Authority",
+            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+            "-subj", "/CN=localhost")
+    with open(os.path.join(folder, "server.ext"), "w") as ext:
+        ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "server.ext")
+    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    with open(os.path.join(folder, "ca.der"), "rb") as der:
+        return der.read(), os.path.join(folder, "server.pem"), os.path.join(folder, "server.key")
+
+
+def run_echo(control, tls=False):
     sites = {}
     requests = []
+    signin = {"expected": None}
     lock = threading.Lock()
     released = threading.Event()  # set when the server ends, to free hanging handlers
 
@@ -168,11 +200,26 @@ def run_echo(control):
 
         def do_GET(self):
             host = (self.headers.get("Host") or "").split(":")[0].lower()
+            authorization = self.headers.get("Proxy-Authorization") or ""
             with lock:
                 requests.append((self.requestline, self.headers.get("Host") or "",
-                                 self.headers.get("User-Agent") or ""))
+                                 self.headers.get("User-Agent") or "", authorization))
                 behaviour = sites.get(host, ("ANSWER", 502, b""))
+                expected = signin["expected"]
+            if expected is not None and authorization != expected:
+                behaviour = ("SIGNIN",)
             kind = behaviour[0]
+            if kind in ("SIGNIN", "REDIRECT"):
+                body = b"Sign in first." if kind == "SIGNIN" else b"Moved."
+                self.send_response(407 if kind == "SIGNIN" else 302)
+                if kind == "SIGNIN":
+                    self.send_header("Proxy-Authenticate", 'Basic realm="tovra-test"')
+                else:
+                    self.send_header("Location", behaviour[1].decode("latin-1"))
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+                return
             if kind == "HANG":
                 released.wait()
                 self.close_connection = True
@@ -205,6 +252,16 @@ def run_echo(control):
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     port = server.server_address[1]
+    ready = "READY %d" % port
+    folder = None
+    if tls:
+        import ssl
+        folder = tempfile.mkdtemp(prefix="tovra-tls-")
+        authority, certificate, key = make_certificates(folder)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(certificate, key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+        ready += " " + authority.hex()
 
     def command(words):
         if words[0] == "SITE" and len(words) >= 3:
@@ -214,23 +271,33 @@ def run_echo(control):
                     sites[host] = ("ANSWER", int(words[3]), unhex(words[4]))
                 elif kind == "HANGBODY" and len(words) == 4:
                     sites[host] = ("HANGBODY", unhex(words[3]))
+                elif kind == "REDIRECT" and len(words) == 4:
+                    sites[host] = ("REDIRECT", unhex(words[3]))
                 elif kind in ("HANG", "DROP") and len(words) == 3:
                     sites[host] = (kind,)
                 else:
                     return "ERR bad-site"
             return "OK"
+        if words[0] == "SIGNIN" and len(words) == 2:
+            import base64
+            with lock:
+                signin["expected"] = None if words[1] == "-" else \
+                    "Basic " + base64.b64encode(unhex(words[1])).decode("ascii")
+            return "OK"
         if words[0] == "REQUESTS":
             with lock:
-                lines = ["%s %s %s" % tuple(hex_text(field) for field in r) for r in requests]
+                lines = ["%s %s %s %s" % tuple(hex_text(field) for field in r) for r in requests]
             return "\n".join(["OK %d" % len(lines)] + lines)
         return "ERR unknown"
 
     def end():
         released.set()
+        if folder:
+            shutil.rmtree(folder, ignore_errors=True)
         os._exit(0)
 
     threading.Thread(target=control.serve, args=(command, end), daemon=True).start()
-    control.send("READY %d" % port)
+    control.send(ready)
     try:
         server.serve_forever(poll_interval=0.2)
     finally:
@@ -247,6 +314,8 @@ def main():
         run_ftp(control, user, password)
     elif kind == "echo":
         run_echo(control)
+    elif kind == "https":
+        run_echo(control, tls=True)
     else:
         sys.exit("unknown server kind " + kind)
 

@@ -217,18 +217,20 @@ TEST_F(UploadTest, RefusedPortAndUnknownHostEachGiveOneErrorLine) {
     EXPECT_EQ(errorBoxes_, 0);
 }
 
-TEST_F(UploadTest, RefusedDirectoryStopsAtItsStep) {
+// A posting that fails ends with a line that says why, right after the step that failed.
+TEST_F(UploadTest, RefusedDirectoryOrMissingTemplateStopsAtItsStepAndSaysWhy) {
     ftp_.SetFault(FtpFault::DirectoryRefused);
     uploader_->site.remotePath = "/pub/ip.html";
     EXPECT_FALSE(uploader_->Upload());
-    EXPECT_EQ(LastStepLine(), "Setting remote directory...");
+    EXPECT_EQ(log_.StepLines(), (std::vector<std::string>{"Setting remote directory...",
+                                                          "550 Directory change refused by the test."}));
     EXPECT_FALSE(PageFileExists());
-}
 
-TEST_F(UploadTest, MissingTemplateStopsAtItsStep) {
+    ftp_.SetFault(FtpFault::None);
+    uploader_->site.remotePath = "/ip.html";
     uploader_->site.templateFile = workDir_ + "missing.html";
     EXPECT_FALSE(uploader_->Upload());
-    EXPECT_EQ(LastStepLine(), "Generating Template file...");
+    EXPECT_EQ(LastStepLine(), "The template file could not be read (system error 2).");
     EXPECT_FALSE(ftp_.FileExists("ip.html"));
 }
 
@@ -239,7 +241,12 @@ TEST_F(UploadTest, RefusedOrDroppedTransferStopsAtItsStepAndDeletesThePage) {
         ftp_.SetFault(fault);
         uploader_->CloseConnection();
         EXPECT_FALSE(uploader_->Upload());
-        EXPECT_EQ(LastStepLine(), "Uploading file...");
+        const std::vector<std::string> steps = log_.StepLines();
+        ASSERT_GE(steps.size(), 2u);
+        EXPECT_EQ(steps[steps.size() - 2], "Uploading file...");
+        if (fault == FtpFault::StoreRefused) {
+            EXPECT_EQ(steps.back(), "553 Store refused by the test.");
+        }
         EXPECT_FALSE(PageFileExists());
     }
 }
