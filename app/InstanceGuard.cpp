@@ -1,6 +1,7 @@
 #include "app/InstanceGuard.h"
 
 #include "framework/Win32Handles.h"
+#include "resources/MainDialogIds.h"
 
 #include <cstdio>
 #include <vector>
@@ -112,9 +113,11 @@ void NotifyRunningInstance(int kind) {
     DWORD_PTR ignored = 0;
     switch (kind) {
     case 2:
-        ::SetForegroundWindow(window);
-        if (::IsIconic(window))
-            ::ShowWindow(window, SW_RESTORE);
+        // The system lets only the process the user just started take the foreground; we hand
+        // that right on to the running copy, which shows its window itself.
+        ::AllowSetForegroundWindow(owner);
+        ::SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(IDM_SHOW_MAIN_WINDOW, 0), 0,
+                              SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &ignored);
         break;
     case 1:
         ::SendMessageTimeoutA(window, kNotifyUninstallMessage, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000,

@@ -38,10 +38,11 @@ bool IsFirstInstance();
 void PublishMainWindow(HWND mainWindow);
 HWND PublishedMainWindow();
 
-// Reaches the running instance, if any: kind 2 brings its window to the front (restoring it when
-// minimised), kind 1 and kind 0 send it kNotifyUninstallMessage and kNotifyStartMessage. Any other
-// kind does nothing. A published window that is gone, or that belongs to this very process, is
-// left alone, and a hung instance cannot hold the caller for more than two seconds.
+// Reaches the running instance, if any: kind 2 allows it the foreground and asks it to show its
+// main window in front (IDM_SHOW_MAIN_WINDOW), kind 1 and kind 0 send it kNotifyUninstallMessage
+// and kNotifyStartMessage. Any other kind does nothing. A published window that is gone, or that
+// belongs to this very process, is left alone, and a hung instance cannot hold the caller for more
+// than two seconds.
 void NotifyRunningInstance(int kind);
 
 } // namespace tovra

@@ -22,9 +22,6 @@ int CTovraApp::Run(const char* commandLine) {
                                  ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
     ::InitCommonControlsEx(&classes);
 
-    registry_.SetCompany(kCompanyName);
-    registry_.SetProduct(kProductName);
-
     const bool first = IsFirstInstance();
     if (IsUninstallCommand(commandLine != nullptr ? commandLine : "")) {
         // A running copy is told, but it keeps running with its settings in memory.
@@ -33,9 +30,11 @@ int CTovraApp::Run(const char* commandLine) {
         Uninstall(registry_);
         return 0;
     }
-    // Another copy already serves this desktop: end without a trace.
-    if (!first)
+    // Another copy already serves this desktop: the user who started this one wants to see it.
+    if (!first) {
+        NotifyRunningInstance(2);
         return 0;
+    }
 
     const HINSTANCE instance = application_.Instance();
     trayIcon_.Create(instance, nullptr, kTrayCallbackMessage, kTrayTip, IDI_TRAY_NORMAL, IDR_TRAY_MENU,

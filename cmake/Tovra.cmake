@@ -64,16 +64,17 @@ function(tovra_host_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS host)
 endfunction()
 
-# tovra_win_test(<name> SOURCES src... LIBS lib... [TIMEOUT s] [DISPLAY] [RESOURCES file.rc]
-#                [FILTER gtest-filter])
+# tovra_win_test(<name> SOURCES src... LIBS lib... [TIMEOUT s] [DISPLAY] [FILTER gtest-filter]
+#                [PROPERTIES prop value...])
 # A GoogleTest program for Windows, run under Wine through the emulator wrapper. DISPLAY marks
 # tests that use windows, focus, menus or the tray: they run one at a time. FILTER keeps tests out
-# of CTest that only a script of their own can run (in a network namespace, say).
+# of CTest that only a script of their own can run (in a network namespace, say). PROPERTIES are
+# added to every test the program holds.
 function(tovra_win_test name)
     if(NOT TOVRA_WINDOWS)
         return()
     endif()
-    cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT;FILTER" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT;FILTER" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 60)
     endif()
@@ -85,6 +86,7 @@ function(tovra_win_test name)
     if(ARG_DISPLAY)
         list(APPEND props RESOURCE_LOCK display)
     endif()
+    list(APPEND props ${ARG_PROPERTIES})
     set(filter)
     if(ARG_FILTER)
         set(filter TEST_FILTER ${ARG_FILTER})

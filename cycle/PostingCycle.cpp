@@ -207,12 +207,6 @@ void CPostingCycle::ShowStoredAddress(std::string_view address, std::string_view
     CopyBounded(settings_.LastIPv6, ipv6Address);
 }
 
-LRESULT CPostingCycle::HandleLogLine(LPARAM text) {
-    if (text != 0)
-        AppendLog(reinterpret_cast<const char*>(text));
-    return 0;
-}
-
 LRESULT CPostingCycle::HandleIntervalTick(WPARAM reason) {
     if (stopping_)
         return 0;

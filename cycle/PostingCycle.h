@@ -44,8 +44,9 @@
 
 namespace tovra {
 
-inline constexpr UINT WM_LOG_LINE = WM_USER + 140;
-inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141; // wParam: the CheckReason
+// Sent by the interval timer; it carries only the interval and the reason (wParam, a CheckReason;
+// 0 for the regular tick), so a copy of it from any other program costs one check at most.
+inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141;
 
 // Why a check that the timer sent early runs; logged before "Checking IP Address...".
 inline constexpr std::string_view kResumedLine = "Resumed from sleep";
@@ -99,7 +100,6 @@ public:
     // The stored address shown at start-up, without a decision or a log line.
     void ShowStoredAddress(std::string_view address, std::string_view ipv6Address = {});
 
-    LRESULT HandleLogLine(LPARAM text);
     // A tick of the interval timer: reason is its wParam (a CheckReason; 0 for the regular tick).
     LRESULT HandleIntervalTick(WPARAM reason = 0);
 

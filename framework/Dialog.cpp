@@ -100,13 +100,15 @@ void Dialog::OnCancel() {
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Dialog* dialog;
+    Dialog* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
     if (message == WM_INITDIALOG) {
+        // Only the first one, from our own CreateDialogParam, carries the object. Any later one
+        // was sent by someone else (any program can), with whatever parameter it chose.
+        if (dialog)
+            return FALSE;
         dialog = reinterpret_cast<Dialog*>(lParam);
         ::SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
         dialog->Attach(window);
-    } else {
-        dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
     }
     // Messages before WM_INITDIALOG (WM_SETFONT) have no object yet.
     if (!dialog)

@@ -34,13 +34,15 @@ LRESULT MessageWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT CALLBACK MessageWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    MessageWindow* self;
+    auto* self = reinterpret_cast<MessageWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
+        // Only the first one, from our own CreateWindowEx, carries the object; a later one comes
+        // from someone else, with a creation parameter of theirs.
+        if (self)
+            return FALSE;
         self = static_cast<MessageWindow*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
         ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->Attach(window);
-    } else {
-        self = reinterpret_cast<MessageWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     }
     // Messages before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
     if (!self)

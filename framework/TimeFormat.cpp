@@ -10,11 +10,12 @@ constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday
 constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                        "July",    "August",   "September", "October", "November", "December"};
 
-// Out-of-range fields must not index outside the name tables.
-const char* DayName(int dayOfWeek) {
+// Out-of-range fields must not index outside the name tables; they read as "?", whole or
+// abbreviated.
+std::string_view DayName(int dayOfWeek) {
     return dayOfWeek >= 0 && dayOfWeek < 7 ? kDayNames[dayOfWeek] : "?";
 }
-const char* MonthName(int month) {
+std::string_view MonthName(int month) {
     return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "?";
 }
 
@@ -38,13 +39,13 @@ std::string FormatTime(const LocalDateTime& time, std::string_view format) {
         const char conversion = format[++i];
         switch (conversion) {
         case 'a':
-            out.append(DayName(time.dayOfWeek), 3);
+            out += DayName(time.dayOfWeek).substr(0, 3);
             break;
         case 'A':
             out += DayName(time.dayOfWeek);
             break;
         case 'b':
-            out.append(MonthName(time.month), 3);
+            out += MonthName(time.month).substr(0, 3);
             break;
         case 'B':
             out += MonthName(time.month);

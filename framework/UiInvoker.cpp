@@ -1,6 +1,8 @@
 #include "framework/UiInvoker.h"
 
+#include <cstdint>
 #include <exception>
+#include <map>
 #include <system_error>
 #include <utility>
 
@@ -10,10 +12,43 @@ namespace {
 constexpr char kClassName[] = "Tovra.UiInvoker";
 
 // A registered message rather than WM_APP + n: should the window handle ever be reused by a
-// window of another class, that window ignores the message instead of reading our pointer.
+// window of another class, that window ignores the message.
 UINT InvokeMessage() {
     static const UINT message = ::RegisterWindowMessageA("Tovra.UiInvoker.Invoke");
     return message;
+}
+
+// Any program can send a registered message to any window, so the message carries no address:
+// only a number that names a call waiting in this table. A number that names none runs nothing.
+class PendingCalls {
+public:
+    std::uintptr_t Add(void* call) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (++lastNumber_ == 0)
+            ++lastNumber_;
+        calls_.emplace(lastNumber_, call);
+        return lastNumber_;
+    }
+    // The call's record, taken out so that it runs at most once; null when none waits under it.
+    void* Take(std::uintptr_t number) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = calls_.find(number);
+        if (found == calls_.end())
+            return nullptr;
+        void* call = found->second;
+        calls_.erase(found);
+        return call;
+    }
+
+private:
+    std::mutex mutex_;
+    std::uintptr_t lastNumber_ = 0;
+    std::map<std::uintptr_t, void*> calls_;
+};
+
+PendingCalls& Pending() {
+    static PendingCalls calls;
+    return calls;
 }
 
 [[noreturn]] void ThrowLastError(const char* what) {
@@ -67,7 +102,9 @@ bool UiInvoker::Invoke(const std::function<void()>& fn) {
     // Should the window be destroyed before the message is handled, SendMessage returns without
     // running anything and call.ran stays false.
     Call call{this, &fn, false, nullptr};
-    ::SendMessageA(window, InvokeMessage(), 0, reinterpret_cast<LPARAM>(&call));
+    const std::uintptr_t number = Pending().Add(&call);
+    ::SendMessageA(window, InvokeMessage(), static_cast<WPARAM>(number), 0);
+    Pending().Take(number);
     if (call.failure)
         std::rethrow_exception(call.failure);
     return call.ran;
@@ -98,7 +135,10 @@ bool UiInvoker::IsClosed() const {
 LRESULT CALLBACK UiInvoker::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != InvokeMessage() || message == 0)
         return ::DefWindowProcA(window, message, wParam, lParam);
-    Call& call = *reinterpret_cast<Call*>(lParam);
+    auto* waiting = static_cast<Call*>(Pending().Take(static_cast<std::uintptr_t>(wParam)));
+    if (waiting == nullptr)
+        return 0;
+    Call& call = *waiting;
     // A call that was already waiting when the invoker was closed is refused here: whatever the
     // owner tore down after Close() is never reached.
     if (call.invoker->IsClosed())

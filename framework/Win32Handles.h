@@ -4,75 +4,34 @@
 #include "framework/UniqueHandle.h"
 
 #include <windows.h>
-#include <wininet.h>
 
 namespace tovra {
 
-struct KernelHandleTraits {
-    using Handle = HANDLE;
+// A handle whose empty value is null, released by Close.
+template <typename H, auto Close> struct NullIsEmpty {
+    using Handle = H;
     static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::CloseHandle(h); }
+    static void close(Handle h) noexcept { Close(h); }
 };
-// CreateFile reports failure with INVALID_HANDLE_VALUE rather than null.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle h) noexcept { ::CloseHandle(h); }
-};
-// FindFirstFile too, and its handle is released with FindClose.
-struct FindHandleTraits {
+// CreateFile and FindFirstFile report failure with INVALID_HANDLE_VALUE rather than null.
+template <auto Close> struct InvalidIsEmpty {
     using Handle = HANDLE;
     static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle h) noexcept { ::FindClose(h); }
-};
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::InternetCloseHandle(h); }
-};
-template <typename G> struct GdiObjectTraits {
-    using Handle = G;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-struct MenuTraits {
-    using Handle = HMENU;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DestroyMenu(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DestroyWindow(h); }
+    static void close(Handle h) noexcept { Close(h); }
 };
 
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using UniqueModule = UniqueHandle<ModuleTraits>;
-using UniqueMenu = UniqueHandle<MenuTraits>;
-// Only for icons made with CreateIcon*/CopyIcon; icons from LoadIcon are shared and never destroyed.
-using UniqueIcon = UniqueHandle<IconTraits>;
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueKernelHandle = UniqueHandle<NullIsEmpty<HANDLE, ::CloseHandle>>;
+using UniqueFileHandle = UniqueHandle<InvalidIsEmpty<::CloseHandle>>;
+using UniqueFindHandle = UniqueHandle<InvalidIsEmpty<::FindClose>>;
+using UniqueRegKey = UniqueHandle<NullIsEmpty<HKEY, ::RegCloseKey>>;
+using UniqueFont = UniqueHandle<NullIsEmpty<HFONT, ::DeleteObject>>;
+using UniqueBrush = UniqueHandle<NullIsEmpty<HBRUSH, ::DeleteObject>>;
+using UniqueBitmap = UniqueHandle<NullIsEmpty<HBITMAP, ::DeleteObject>>;
+using UniqueModule = UniqueHandle<NullIsEmpty<HMODULE, ::FreeLibrary>>;
+using UniqueMenu = UniqueHandle<NullIsEmpty<HMENU, ::DestroyMenu>>;
+// Only for icons made with CreateIcon*/CopyIcon or loaded without LR_SHARED; shared icons are
+// never destroyed.
+using UniqueIcon = UniqueHandle<NullIsEmpty<HICON, ::DestroyIcon>>;
+using UniqueWindow = UniqueHandle<NullIsEmpty<HWND, ::DestroyWindow>>;
 
 } // namespace tovra

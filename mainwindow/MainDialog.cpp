@@ -37,13 +37,6 @@ UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
 // real interval counts from the moment the thread runs.
 constexpr unsigned kStartupIntervalMinutes = 10;
 
-CRegistryStore NamedStore() {
-    CRegistryStore store;
-    store.SetCompany(kCompanyName);
-    store.SetProduct(kProductName);
-    return store;
-}
-
 } // namespace
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
@@ -217,15 +210,24 @@ void CMainDialog::ToggleMainWindow() {
         Hide();
         return;
     }
-    LoadSettings();
-    Show(SW_SHOW);
-    // Called from the tray, whose menu had the focus: bring the window to the user.
+    ShowMainWindow();
+}
+
+void CMainDialog::ShowMainWindow() {
+    if (!IsVisible()) {
+        LoadSettings();
+        Show(SW_SHOW);
+        localPage_.ScrollLogToEnd();
+    } else if (::IsIconic(Handle())) {
+        Show(SW_RESTORE);
+    }
+    // Asked from the tray, whose menu had the focus, or by a second start that allowed us the
+    // foreground: bring the window to the user.
     ::SetForegroundWindow(Handle());
-    localPage_.ScrollLogToEnd();
 }
 
 void CMainDialog::LoadSettings() {
-    if (LoadSettingsFromRegistry(NamedStore(), settings_, options_.builtInSites) && cycle_)
+    if (LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP), FieldText(settings_.LastIPv6));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     if (checker_)
@@ -234,7 +236,7 @@ void CMainDialog::LoadSettings() {
 
 void CMainDialog::SaveSettings() {
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
-    SaveSettingsToRegistry(NamedStore(), settings_);
+    SaveSettingsToRegistry(CRegistryStore(), settings_);
     // The next check asks the saved list, the one on its way keeps its own.
     if (checker_)
         checker_->SetSites(settings_.IpSites);
@@ -274,6 +276,9 @@ bool CMainDialog::OnCommand(int id, int code, HWND) {
     case ID_TRAY_SHOW:
         ToggleMainWindow();
         return true;
+    case IDM_SHOW_MAIN_WINDOW:
+        ShowMainWindow();
+        return true;
     case ID_TRAY_POST_NOW:
         if (cycle_ && !stopped_)
             cycle_->CheckAndPost();
@@ -297,7 +302,7 @@ bool CMainDialog::OnNotify(const NMHDR& header, LRESULT& result) {
     return true;
 }
 
-bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
     switch (message) {
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUT_BOX)
@@ -313,10 +318,6 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_.get());
-        return true;
-    case WM_LOG_LINE:
-        // Sent by a worker that is still finishing; after the stop its lines have nowhere to go.
-        result = cycle_ && !stopped_ ? cycle_->HandleLogLine(lParam) : 0;
         return true;
     case WM_INTERVAL_TICK:
         // A tick sent while Exit waits for the timer must start nothing.

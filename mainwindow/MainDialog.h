@@ -72,6 +72,9 @@ public:
     // The tray's Show: hides a visible window; shows a hidden one with the stored settings
     // (unsaved edits are dropped) and the log scrolled to its end.
     void ToggleMainWindow();
+    // What a second start asks of the running copy: the window shown (as Show shows it when it was
+    // hidden), restored when minimised, and in front.
+    void ShowMainWindow();
     // The tray's Exit: stops the workers, then destroys the window.
     void ExitProgram();
 

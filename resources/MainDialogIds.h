@@ -7,3 +7,6 @@
 
 // System menu command of the About item; system commands must keep the low four bits clear.
 #define IDM_ABOUT_BOX 0x0010
+
+// Sent by a later copy of the program: show the window and bring it to the front.
+#define IDM_SHOW_MAIN_WINDOW 32780

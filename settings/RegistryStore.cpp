@@ -8,7 +8,10 @@
 
 namespace tovra {
 
-CRegistryStore::CRegistryStore() noexcept : company_(), product_(), keyPath_() {
+CRegistryStore::CRegistryStore(std::string_view company, std::string_view product) noexcept
+    : company_(), product_(), keyPath_() {
+    CopyBounded(company_, company);
+    CopyBounded(product_, product);
     BuildKeyPath();
 }
 

@@ -11,7 +11,7 @@
 
 namespace tovra {
 
-// The names every store of the program is given before use.
+// The names of the program's own key, which a store names unless it is told otherwise.
 inline constexpr char kCompanyName[] = "Brannik";
 inline constexpr char kProductName[] = "Tovra";
 
@@ -23,7 +23,8 @@ public:
     // characters: with such names the operations fail rather than touch the wrong key.
     static constexpr std::uint32_t kKeyPathCapacity = 8 + 1 + 255 + 1 + 255 + 1;
 
-    CRegistryStore() noexcept;
+    explicit CRegistryStore(std::string_view company = kCompanyName,
+                            std::string_view product = kProductName) noexcept;
 
     // A name longer than 255 characters keeps its first 255.
     void SetCompany(std::string_view company) noexcept;

@@ -2,8 +2,8 @@
 // Moves the settings between their fields and the registry values of the same names. The move
 // between the fields and the page controls is the main window's; it joins the two.
 //
-// The store must already be named (kCompanyName, kProductName): these functions only read and
-// write values under whatever key it names.
+// These functions only read and write values under whatever key the store names (the program's
+// own, unless a test names another).
 
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"

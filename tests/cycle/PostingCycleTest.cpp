@@ -173,7 +173,7 @@ protected:
 TEST_F(PostingCycleTest, AppendsAreStampedLinesInCallOrder) {
     cycle_->AppendLog("one");
     cycle_->AppendLog("two");
-    cycle_->HandleLogLine(reinterpret_cast<LPARAM>("three"));
+    cycle_->AppendLog("three");
     EXPECT_EQ(view_->Read(&FakeView::log_),
               "09:05:07 PM - one\r\n09:05:07 PM - two\r\n09:05:07 PM - three\r\n");
 }

@@ -241,14 +241,62 @@ TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedA
         WaitUntil([&] { return ListBoxEntries(restarted.Control(IDC_IP_SITE_LIST)) == expected; }, 10s));
 }
 
-TEST_F(EndToEndTest, ASecondCopyOnTheSameDesktopEndsAtOnce) {
+TEST_F(EndToEndTest, ASecondCopyShowsTheRunningCopysWindowAndEnds) {
     StoreSite();
     TovraProcess first;
-    ASSERT_TRUE(first.WaitForMainWindow());
+    const HWND window = first.WaitForMainWindow();
+    ASSERT_NE(window, nullptr);
+    // Once it has posted, the running copy has long published its window for later copies.
+    ASSERT_TRUE(WaitForPage("198.51.100.23"));
+    ASSERT_FALSE(::IsWindowVisible(window));
+
     TovraProcess second;
     EXPECT_TRUE(second.WaitForExit(15s));
     EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_TRUE(first.IsRunning());
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+}
+
+// The windows of tovra.exe that answer messages from other programs: any program may send them
+// anything, and a parameter that would be an address in our process is only a number in theirs.
+TEST_F(EndToEndTest, MessagesFromAnotherProgramWithForeignParametersAreSurvived) {
+    StoreSite();
+    TovraProcess tovra;
+    const HWND main = tovra.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForPage("198.51.100.23"));
+    const HWND tray = tovra.TrayWindow();
+    HWND invoker = nullptr;
+    while ((invoker = ::FindWindowExA(HWND_MESSAGE, invoker, "Tovra.UiInvoker", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(invoker, &owner);
+        if (owner == tovra.Id())
+            break;
+    }
+    ASSERT_TRUE(tray != nullptr && invoker != nullptr);
+
+    constexpr LPARAM kForeign = 0x10;
+    auto send = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR ignored = 0;
+        return ::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+    };
+    for (UINT message = WM_USER; message < WM_USER + 0x400; ++message) {
+        ASSERT_TRUE(send(main, message, kForeign, kForeign)) << message;
+        ASSERT_TRUE(send(tray, message, kForeign, kForeign)) << message;
+    }
+    const UINT invoke = ::RegisterWindowMessageA("Tovra.UiInvoker.Invoke");
+    for (WPARAM number = 0; number < 64; ++number)
+        ASSERT_TRUE(send(invoker, invoke, number, kForeign)) << number;
+    EXPECT_TRUE(send(main, WM_INITDIALOG, 0, kForeign));
+    CREATESTRUCTA create{};
+    create.lpCreateParams = reinterpret_cast<void*>(kForeign);
+    EXPECT_TRUE(send(tray, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create)));
+
+    EXPECT_TRUE(tovra.IsRunning());
+    EXPECT_TRUE(tovra.HasTrayIcon());
+    tovra.SendTrayCommand(ID_TRAY_EXIT);
+    EXPECT_TRUE(tovra.WaitForExit(5s));
+    EXPECT_EQ(tovra.ExitCode(), 0u);
 }
 
 TEST_F(EndToEndTest, TwoCopiesStartedTogetherLeaveExactlyOne) {

@@ -1,7 +1,7 @@
 #include "framework/Application.h"
 #include "framework/Dialog.h"
-#include "tests/framework/MessagePump.h"
 #include "tests/framework/TestDialogIds.h"
+#include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>
 

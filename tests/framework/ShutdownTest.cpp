@@ -5,8 +5,8 @@
 #include "framework/Dialog.h"
 #include "framework/UiInvoker.h"
 #include "tests/framework/LambdaWorker.h"
-#include "tests/framework/MessagePump.h"
 #include "tests/framework/TestDialogIds.h"
+#include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>
 

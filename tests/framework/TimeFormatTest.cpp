@@ -27,7 +27,7 @@ TEST(TimeFormat, OutOfRangeFieldsDoNotReadOutsideTheNameTables) {
     LocalDateTime broken = Evening();
     broken.month = 13;
     broken.dayOfWeek = -1;
-    EXPECT_EQ(FormatTime(broken, "%A %B"), "? ?");
+    EXPECT_EQ(FormatTime(broken, "%A %B %a %b"), "? ? ? ?");
 }
 
 TEST(TimeFormat, UnknownConversionsAndTrailingPercentPassThrough) {

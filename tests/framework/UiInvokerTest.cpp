@@ -2,7 +2,7 @@
 #include "framework/Win32Handles.h"
 #include "framework/WorkerThread.h"
 #include "tests/framework/LambdaWorker.h"
-#include "tests/framework/MessagePump.h"
+#include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>
 

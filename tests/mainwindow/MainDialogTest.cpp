@@ -14,11 +14,11 @@
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 #include "settings/RegistryStore.h"
-#include "tests/framework/MessagePump.h"
 #include "tests/pages/PageTestSupport.h"
 #include "tests/settings/ScratchUserHive.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
+#include "tests/support/MessagePump.h"
 #include "tray/TrayIcon.h"
 
 #include <gtest/gtest.h>

@@ -32,7 +32,8 @@ protected:
 };
 
 TEST(RegistryStorePath, ComposesSoftwareThenEachNameThatIsSet) {
-    CRegistryStore store;
+    EXPECT_EQ(CRegistryStore().KeyPath(), "SOFTWARE\\Brannik\\Tovra");
+    CRegistryStore store("", "");
     EXPECT_EQ(store.KeyPath(), "SOFTWARE");
     store.SetProduct("Tovra");
     EXPECT_EQ(store.KeyPath(), "SOFTWARE\\Tovra");

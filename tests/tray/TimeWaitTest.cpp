@@ -4,18 +4,21 @@
 
 #include "tray/TimeWait.h"
 
+#include "tests/support/MessagePump.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace tovra {
 namespace {
+
+using test::PumpUntil;
 
 constexpr UINT kTick = WM_USER + 141;
 
@@ -99,20 +102,6 @@ protected:
             return 0;
         }
         return ::DefWindowProcA(window, message, wParam, lParam);
-    }
-
-    // Handles the ticks sent meanwhile until the condition holds; false at the deadline.
-    bool PumpUntil(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-            MSG msg;
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageA(&msg);
-        }
-        return true;
     }
 
     static inline TimeWaitTest* current_ = nullptr;

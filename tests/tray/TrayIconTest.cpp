@@ -5,7 +5,7 @@
 
 #include "resources/ResourceIds.h"
 #include "resources/TrayMenuIds.h"
-#include "tests/framework/MessagePump.h"
+#include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 
 namespace tovra::test {
@@ -24,6 +25,10 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
         // from going unseen for long.
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
+}
+
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return PumpUntil(done, static_cast<DWORD>(timeout.count()));
 }
 
 } // namespace tovra::test
