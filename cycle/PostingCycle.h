@@ -10,7 +10,7 @@
 //   message handlers. None of them waits for the network or for another thread's post.
 // - Checker thread: OnAddressDetected, which returns after the post it started has finished, and
 //   the CheckerOwner calls.
-// - Post thread (the cycle's own): the posts the "Post IP now" button asks for.
+// - Post thread (the cycle's own, started for them): the posts the "Post IP now" button asks for.
 // - Any thread: AppendLog. Lines are stamped and queued under logMutex_ in call order, and the
 //   queue is written out on the window thread, so the log keeps the order of the calls and no
 //   thread ever holds a lock while it waits for the window thread. The window thread writes each
@@ -24,6 +24,7 @@
 #include "cycle/CycleView.h"
 #include "cycle/LogFile.h"
 #include "cycle/PostingDecision.h"
+#include "detection/CheckReason.h"
 #include "detection/CheckerOwner.h"
 #include "framework/TimeFormat.h"
 #include "framework/WorkerThread.h"
@@ -43,9 +44,14 @@
 
 namespace tovra {
 
-// Sent by the interval timer; it carries only the interval, so a copy of it from any other
-// program costs one check at most.
+// Sent by the interval timer; it carries only the interval and the reason (wParam, a CheckReason;
+// 0 for the regular tick), so a copy of it from any other program costs one check at most.
 inline constexpr UINT WM_INTERVAL_TICK = WM_USER + 141;
+
+// Why a check that the timer sent early runs; logged before "Checking IP Address...".
+inline constexpr std::string_view kResumedLine = "Resumed from sleep";
+inline constexpr std::string_view kNetworkChangedLine = "Network changed";
+inline constexpr std::string_view kRetryLine = "Trying again after a failed check";
 
 // What the cycle is built with; tests point the page, the clock and the box elsewhere.
 struct PostingCycleOptions {
@@ -62,6 +68,7 @@ class CPostingCycle : public CheckerOwner,
                       public std::enable_shared_from_this<CPostingCycle> {
 public:
     using RequestCheckFn = std::function<void(bool useWeb, bool displayOnly)>;
+    using ScheduleCheckFn = std::function<void(CheckReason reason)>;
     using ClockFn = std::function<LocalDateTime()>;
 
     // settings belongs to the application and is touched on the window thread only.
@@ -69,9 +76,12 @@ public:
                                                  PostingCycleOptions options = {});
     ~CPostingCycle();
 
-    // Window thread. requestCheck reaches the address checker (RequestCheck). Opens the run in
-    // the log file: "Tovra <version> started".
-    void Start(RequestCheckFn requestCheck);
+    // Window thread. requestCheck reaches the address checker (RequestCheck); scheduleCheck asks the
+    // interval timer for an early check (CTimeWait::ScheduleCheck), called on the checker thread
+    // when a check that may post found no address or could not upload. That check gets one retry;
+    // the retry itself gets none, and the regular interval takes over. Opens the run in the log
+    // file: "Tovra <version> started".
+    void Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck = {});
     // Window thread, once the view has stopped running calls: ends a running upload, stops the
     // post thread (a bounded wait), closes the run in the log file ("Tovra ended") and makes every
     // later call a no-op that logs nothing.
@@ -90,7 +100,8 @@ public:
     // The stored address shown at start-up, without a decision or a log line.
     void ShowStoredAddress(std::string_view address, std::string_view ipv6Address = {});
 
-    LRESULT HandleIntervalTick();
+    // A tick of the interval timer: reason is its wParam (a CheckReason; 0 for the regular tick).
+    LRESULT HandleIntervalTick(WPARAM reason = 0);
 
     // CheckerOwner, on the checker's thread.
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
@@ -107,7 +118,10 @@ private:
         std::string text;
     };
 
-    void RunPost();
+    // True when the page was uploaded.
+    bool RunPost();
+    // After a check that may post: asks for its retry when it failed, unless it was the retry.
+    void SettleCheck(bool failed);
     void FlushLog();
     void ReportResult(bool failed, std::string_view reason);
     // Window thread: appends to the log file, and says once in the log box when it cannot.
@@ -117,6 +131,8 @@ private:
     Settings& settings_;
     const ClockFn clock_;
     RequestCheckFn requestCheck_;
+    ScheduleCheckFn scheduleCheck_;
+    std::atomic<bool> retryRunning_{false}; // a retry was asked of the checker, its result not yet in
     std::shared_ptr<PostThread> postThread_;
     PostingDecision decision_;
     std::atomic<bool> stopping_{false};
@@ -130,6 +146,7 @@ private:
     std::unique_ptr<LogFile> logFile_; // none without a path
     const std::string programVersion_;
     bool logFileFailureShown_ = false;
+    bool runStarted_ = false; // the log file has the run's opening line (window thread)
     bool runEnded_ = false;
 
     std::mutex postMutex_;

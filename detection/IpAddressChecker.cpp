@@ -6,23 +6,30 @@
 #include "detection/SiteUrl.h"
 #include "resources/ResourceIds.h"
 
+#include <system_error>
 #include <utility>
 
 namespace tovra {
-namespace {
-
-// How often the idle loop looks for a request.
-constexpr DWORD kPollIntervalMs = 100;
-
-} // namespace
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
                                      DWORD lookupDeadlineMs, Ipv6Source findIpv6)
     : owner_(std::move(owner)), sites_(std::move(sites)), lookup_(StopEvent(), lookupDeadlineMs),
-      findIpv6_(findIpv6) {}
+      findIpv6_(findIpv6), requestEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    if (!requestEvent_)
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateEvent");
+}
 
 void CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
+    // The slot first, then the wake-up: a checker woken by this event always finds the request.
+    // A request the running loop takes before it waits leaves the event set, which costs one
+    // empty pass and nothing else.
     requests_.Request(CheckMode{useWeb, displayOnly});
+    ::SetEvent(requestEvent_.get());
+}
+
+bool CIpAddressChecker::WaitForRequest() const {
+    const HANDLE handles[] = {StopEvent(), requestEvent_.get()};
+    return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
 }
 
 void CIpAddressChecker::SetSites(std::vector<IpSite> sites) {
@@ -45,6 +52,7 @@ template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
 void CIpAddressChecker::Run() {
     // An exception from the owner (one that is closing, say) ends what it interrupted, never the
     // thread: a checker that died quietly would leave the program running without ever posting.
+    // A request made before Start() is waiting already: the first pass takes it without a wait.
     do {
         if (const std::optional<CheckMode> mode = requests_.Take()) {
             try {
@@ -53,7 +61,7 @@ void CIpAddressChecker::Run() {
                 RestoreNormalIcon();
             }
         }
-    } while (!WaitForStop(kPollIntervalMs));
+    } while (WaitForRequest());
 }
 
 void CIpAddressChecker::RestoreNormalIcon() noexcept {
@@ -107,7 +115,7 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
 }
 
 std::string CIpAddressChecker::FindLocalAddress() {
-    const std::uint32_t address = ChooseLocalAddress(ReadInterfaceAddresses());
+    const std::uint32_t address = ChooseLocalAddress(ReadInterfaceAddresses(), DefaultRouteInterface());
     return address == 0 ? std::string() : DottedQuadText(address);
 }
 

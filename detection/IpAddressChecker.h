@@ -6,7 +6,9 @@
 // Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
 // from any thread); Run, the checks and every call to the owner on the checker's own thread. The
 // only state they share is the request slot (CheckRequests, under its own lock), the site list
-// (under sitesMutex_; each check asks a copy taken as it starts) and the stop event.
+// (under sitesMutex_; each check asks a copy taken as it starts), the request event that wakes the
+// idle checker, and the stop event. An idle checker sleeps on those two events alone, so it costs
+// nothing between checks and takes a request or a stop up at once.
 // A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
 // checker within milliseconds whatever the sites do.
 
@@ -43,7 +45,7 @@ public:
                                DWORD lookupDeadlineMs = kLookupDeadlineMs,
                                Ipv6Source findIpv6 = &FindIpv6Address);
 
-    // Asks for a check; the checker takes it up within about 100 ms. A request made while a check
+    // Asks for a check; an idle checker takes it up at once. A request made while a check
     // runs does not change that check; it makes one more check after it (see CheckRequests for
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
@@ -53,14 +55,16 @@ public:
     void SetSites(std::vector<IpSite> sites);
     std::vector<IpSite> Sites() const;
 
-    // The local lookup: the first interface address other than 0.0.0.0 and 127.0.0.1 as
-    // dotted-decimal text, or empty. Logs nothing.
+    // The local lookup: the address of the interface that reaches the internet (ChooseLocalAddress)
+    // as dotted-decimal text, or empty. Logs nothing.
     static std::string FindLocalAddress();
 
 protected:
     void Run() override;
 
 private:
+    // False when the stop came first.
+    bool WaitForRequest() const;
     void RunOneCheck(CheckMode mode);
     void RestoreNormalIcon() noexcept;
 
@@ -73,6 +77,7 @@ private:
     const WebLookup lookup_;
     const Ipv6Source findIpv6_;
     CheckRequests requests_;
+    const UniqueKernelHandle requestEvent_; // auto-reset: set by RequestCheck
 };
 
 } // namespace tovra

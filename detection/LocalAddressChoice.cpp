@@ -3,13 +3,29 @@
 #include <algorithm>
 
 namespace tovra {
+namespace {
 
-std::uint32_t ChooseLocalAddress(std::span<const std::uint32_t> addresses) {
-    constexpr std::uint32_t kLoopback = 0x7F000001; // 127.0.0.1
-    const auto usable = std::find_if(addresses.begin(), addresses.end(), [](std::uint32_t address) {
-        return address != 0 && address != kLoopback;
-    });
-    return usable == addresses.end() ? 0 : *usable;
+bool Usable(std::uint32_t address) {
+    const bool loopback = (address >> 24) == 127;
+    const bool linkLocal = (address >> 16) == 0xA9FE; // 169.254
+    return address != 0 && !loopback && !linkLocal;
+}
+
+} // namespace
+
+std::uint32_t ChooseLocalAddress(std::span<const InterfaceAddress> addresses,
+                                 std::optional<std::uint32_t> routeInterface) {
+    if (routeInterface) {
+        const auto routed =
+            std::find_if(addresses.begin(), addresses.end(), [&](const InterfaceAddress& row) {
+                return row.interfaceIndex == *routeInterface && Usable(row.address);
+            });
+        if (routed != addresses.end())
+            return routed->address;
+    }
+    const auto usable = std::find_if(addresses.begin(), addresses.end(),
+                                     [](const InterfaceAddress& row) { return Usable(row.address); });
+    return usable == addresses.end() ? 0 : usable->address;
 }
 
 } // namespace tovra

@@ -3,13 +3,24 @@
 // rule is tested on made-up tables; the system's table is read in InterfaceAddresses.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace tovra {
 
-// The first address, in the order given (the system lists them in ascending order), that is
-// neither 0 nor exactly 127.0.0.1; every other address, other loopback addresses and private
-// ranges included, is taken as it comes. Addresses are host-order numbers; 0 means none qualified.
-std::uint32_t ChooseLocalAddress(std::span<const std::uint32_t> addresses);
+// One row of the interface table. Host-order address.
+struct InterfaceAddress {
+    std::uint32_t address = 0;
+    std::uint32_t interfaceIndex = 0;
+};
+
+// The address that reaches the network: the first, in the order given (the system lists them in
+// ascending order), of the interface that carries the default route. When no interface has a route,
+// or that one has no usable address, the first usable address of any interface: on a PC with
+// virtual adapters (WSL, Hyper-V, VirtualBox) that may be theirs, but it is the best left.
+// Never 0, a loopback address (127.0.0.0/8) or a link-local one (169.254.0.0/16): those cannot be
+// reached from elsewhere. 0 means none qualified.
+std::uint32_t ChooseLocalAddress(std::span<const InterfaceAddress> addresses,
+                                 std::optional<std::uint32_t> routeInterface = std::nullopt);
 
 } // namespace tovra

@@ -58,7 +58,7 @@ bool CMainDialog::Create() {
         return false;
     // A window whose workers could not start (no invoker window, for one) would sit in the tray
     // and never post: better to fail where the caller can see it.
-    if (timer_ == nullptr) {
+    if (timer_ == nullptr || !timer_->IsRunning()) {
         ExitProgram();
         return false;
     }
@@ -94,7 +94,11 @@ bool CMainDialog::OnInit() {
     FitToDpi();
 
     StartWorkers();
-    return true;
+    // No focus yet: the dialog manager would make the hidden window active to give it, and an
+    // active window makes the input method load COM (ole32 and rpcrt4, 1.2 MB) into a program
+    // that may never be opened. Showing the window activates it, and the first control then gets
+    // the focus all the same.
+    return false;
 }
 
 void CMainDialog::AddAboutToSystemMenu() const {
@@ -155,18 +159,23 @@ void CMainDialog::StartWorkers() {
     view_ = std::make_shared<CMainWindowView>(invoker_, *this);
     cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
     checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
+    timer_ = std::make_shared<CTimeWait>(options_.earlyChecks);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
-    // alive for good.
-    cycle_->Start([weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
-        if (const auto checker = weakChecker.lock())
-            checker->RequestCheck(useWeb, displayOnly);
-    });
+    // alive for good. The timer is reached the same way, from the checker's thread.
+    cycle_->Start(
+        [weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
+            if (const auto checker = weakChecker.lock())
+                checker->RequestCheck(useWeb, displayOnly);
+        },
+        [weakTimer = std::weak_ptr<CTimeWait>(timer_)](CheckReason reason) {
+            if (const auto timer = weakTimer.lock())
+                timer->ScheduleCheck(reason);
+        });
 
     LoadSettings();
     checker_->RequestCheck(settings_.GetWebAddress, false);
     checker_->Start();
 
-    timer_ = std::make_shared<CTimeWait>();
     timer_->SetInterval(kStartupIntervalMinutes);
     timer_->SetTarget(Handle(), WM_INTERVAL_TICK);
     timer_->Start();
@@ -312,8 +321,14 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
         return true;
     case WM_INTERVAL_TICK:
         // A tick sent while Exit waits for the timer must start nothing.
-        result = cycle_ && !stopped_ ? cycle_->HandleIntervalTick() : 0;
+        result = cycle_ && !stopped_ ? cycle_->HandleIntervalTick(wParam) : 0;
         return true;
+    case WM_POWERBROADCAST:
+        // Time asleep does not count towards the interval, and the address may well have changed
+        // meanwhile. Every resume brings PBT_APMRESUMEAUTOMATIC, with or without a user.
+        if (wParam == PBT_APMRESUMEAUTOMATIC && timer_ && !stopped_)
+            timer_->ScheduleCheck(CheckReason::ResumedFromSleep);
+        return false;
     default:
         return false;
     }

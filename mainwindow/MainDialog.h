@@ -46,6 +46,7 @@ struct MainDialogOptions {
     std::vector<IpSite> builtInSites = DefaultIpSites();
     DWORD lookupDeadlineMs = CIpAddressChecker::kLookupDeadlineMs;
     unsigned postingIntervalMinutes = 5;
+    EarlyCheckDelays earlyChecks;
     PostingCycleOptions cycle;
 };
 

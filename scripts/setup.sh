@@ -16,7 +16,7 @@ packages=(
     cmake ninja-build
     mingw-w64 g++-mingw-w64-i686-posix
     wine wine32:i386 wine64
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick iproute2
     python3 python3-pyftpdlib openssl
     clang libclang-rt-14-dev clang-format
     googletest

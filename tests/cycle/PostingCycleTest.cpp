@@ -268,6 +268,34 @@ TEST_F(PostingCycleTest, TickLogsTheCheckAndAsksInTheModeOfTheWebButton) {
     EXPECT_EQ(requests_, (std::vector<std::pair<bool, bool>>{{true, false}, {false, false}, {true, true}}));
 }
 
+// Early ticks say why they check. A check that may post and fails (no address, or no upload: here
+// the missing site address) asks for one retry; a display-only one, a successful one and the
+// retry itself ask for none.
+TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
+    std::vector<CheckReason> scheduled;
+    cycle_->Start([](bool, bool) {}, [&](CheckReason reason) { scheduled.push_back(reason); });
+    cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::ResumedFromSleep));
+    cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::NetworkChanged));
+    cycle_->OnAddressDetected("", "", true);
+    view_->address_ = "10.0.0.1";
+    cycle_->OnAddressDetected("10.0.0.1", "", false);
+    EXPECT_TRUE(scheduled.empty());
+
+    cycle_->OnAddressDetected("", "", false);
+    cycle_->OnAddressDetected("10.0.0.2", "", false);
+    EXPECT_EQ(scheduled, std::vector<CheckReason>(2, CheckReason::Retry));
+    cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::Retry));
+    cycle_->OnAddressDetected("", "", false);
+    EXPECT_EQ(scheduled.size(), 2u);
+
+    const std::vector<std::string> lines = view_->Lines();
+    const std::vector<std::string> firstLines(lines.begin(), lines.begin() + 4);
+    EXPECT_EQ(firstLines,
+              (std::vector<std::string>{std::string(kResumedLine), "Checking IP Address...",
+                                        std::string(kNetworkChangedLine), "Checking IP Address..."}));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(kRetryLine)), 1);
+}
+
 // --- The decision (no site address: a post that starts ends at validation) -------------------
 
 TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing) {

@@ -78,7 +78,11 @@ std::string WindowText(HWND window) {
 } // namespace
 
 std::string TovraExePath() {
-    std::string path = TOVRA_EXE_UNIX_PATH;
+    char chosen[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA("TOVRA_EXE", chosen, sizeof chosen);
+    std::string path = length > 0 && length < sizeof chosen ? chosen : TOVRA_EXE_UNIX_PATH;
+    if (path.size() > 1 && path[1] == ':')
+        return path;
     for (char& c : path)
         if (c == '/')
             c = '\\';

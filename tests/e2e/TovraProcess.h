@@ -83,7 +83,8 @@ private:
     static void Clear();
 };
 
-// The full path of the built tovra.exe, as Wine sees it.
+// The full path of the built tovra.exe, as Wine sees it; the environment variable TOVRA_EXE (a Unix
+// or a Windows path) names another, for a benchmark of an older build.
 std::string TovraExePath();
 
 } // namespace tovra::test

@@ -113,6 +113,7 @@ protected:
     void Start() {
         MainDialogOptions options;
         options.lookupDeadlineMs = 5000;
+        options.earlyChecks = {50, 50, 50};
         options.cycle.pageGenerator = PageGenerator(WidenAnsi(folder), WidenAnsi(folder), &CurrentLocalTime);
         options.cycle.uploadStepTimeoutMs = 5000;
         options.cycle.errorBox = [](const char*) {};
@@ -377,6 +378,22 @@ TEST_F(MainDialogTest, IntervalTickChecksInTheModeOfTheWebButton) {
     window->SendMsg(WM_INTERVAL_TICK, 0, 5);
     EXPECT_TRUE(WaitForLog("Checking IP Address..."));
     EXPECT_TRUE(WaitForLog(kUnchanged, 2));
+}
+
+// Waking from sleep checks a moment later, once for a burst of power messages; a check that then
+// finds nothing is tried once more.
+TEST_F(MainDialogTest, ResumeFromSleepChecksOnceAndAFailedCheckIsRetried) {
+    StartQuietly();
+    window->SendMsg(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    window->SendMsg(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    ASSERT_TRUE(WaitForLog(kUnchanged, 2));
+    EXPECT_EQ(Count(Log(), "Resumed from sleep\r\n"), 1u);
+
+    for (const IpSite& site : DefaultIpSites())
+        echo.Answer(site.host, 404, "");
+    window->SendMsg(WM_INTERVAL_TICK, 0, 5);
+    EXPECT_TRUE(WaitForLog("Trying again after a failed check\r\n"));
+    EXPECT_TRUE(WaitForLog("No IP Address could be detected.", 2));
 }
 
 TEST_F(MainDialogTest, APostSwitchesToDetailsWhileAnUnchangedCheckLeavesTheTab) {

@@ -1,4 +1,4 @@
-// The interval timer with its one-second sleep replaced, so hundreds of passes take milliseconds.
+// The interval timer on a clock of the test's own, so that hours take milliseconds.
 // Ticks go, as in the program, to a window of the test's own thread, which handles them while it
 // waits.
 
@@ -23,39 +23,54 @@ using test::PumpUntil;
 constexpr UINT kTick = WM_USER + 141;
 
 struct Tick {
-    unsigned pass;
+    unsigned second;
+    WPARAM reason;
     LPARAM minutes;
     bool operator==(const Tick&) const = default;
 };
 
-// A timer whose seconds are counted passes. At each gate pass it stops until the test releases
-// it, so the test can act at a known count.
+// A timer on a clock of the test's own: each wait moves the clock straight to its deadline, so
+// hours pass in a moment. At each gate (a second of that clock) it stops until the test releases
+// it, so the test can act at a known time.
 class FastTimeWait : public CTimeWait {
 public:
-    std::atomic<unsigned> passes{0};
+    explicit FastTimeWait(EarlyCheckDelays delays = {}) : CTimeWait(delays) {}
+
     std::vector<unsigned> gates;          // set before Start
     std::atomic<unsigned> reachedGate{0}; // the gate it waits at
     HANDLE release = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
     ~FastTimeWait() override { ::CloseHandle(release); }
 
+    unsigned Seconds() const { return static_cast<unsigned>(nowMs_ / 1000); }
+
 protected:
-    bool SleepOneSecond() override {
-        const unsigned pass = ++passes;
+    ULONGLONG Now() const override { return nowMs_; }
+    Wake WaitUntil(ULONGLONG deadline) override {
         for (unsigned gate : gates) {
-            if (gate == pass) {
+            const ULONGLONG at = gate * 1000ULL;
+            if (at > nowMs_ && at <= deadline) {
+                nowMs_ = at;
                 reachedGate = gate;
                 HANDLE handles[] = {release, StopEvent()};
                 ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+                return stopping_ ? Wake::Stop : Wake::Recheck;
             }
         }
-        // Not StopRequested(): under Wine each look at the event is a trip to the wineserver,
-        // and a thousand of them make a slow test on a busy machine.
-        return !stopping_;
+        if (deadline == kNoDeadline) {
+            // Nothing planned: like the real timer, sleep until stopped.
+            ::WaitForSingleObject(StopEvent(), INFINITE);
+            return Wake::Stop;
+        }
+        if (deadline > nowMs_)
+            nowMs_ = deadline;
+        // Not StopRequested(): under Wine each look at the event is a trip to the wineserver.
+        return stopping_ ? Wake::Stop : Wake::Recheck;
     }
     void OnStopRequested() override { stopping_ = true; }
 
 private:
+    std::atomic<ULONGLONG> nowMs_{0};
     std::atomic<bool> stopping_{false};
 };
 
@@ -83,7 +98,7 @@ protected:
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == kTick && current_ != nullptr) {
-            current_->ticks_.push_back({current_->timer_->passes.load(), lParam});
+            current_->ticks_.push_back({current_->timer_->Seconds(), wParam, lParam});
             return 0;
         }
         return ::DefWindowProcA(window, message, wParam, lParam);
@@ -110,7 +125,7 @@ TEST_F(TimeWaitTest, TicksEveryFiveCountedMinutesWithTheMinuteCount) {
     timer_->gates = {601};
     ASSERT_TRUE(timer_->Start());
     ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 601u; }));
-    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 5}, {600, 5}}));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 0, 5}, {600, 0, 5}}));
 }
 
 TEST_F(TimeWaitTest, OwnersSetupSequenceGivesFiveMinutesNotTen) {
@@ -123,7 +138,7 @@ TEST_F(TimeWaitTest, OwnersSetupSequenceGivesFiveMinutesNotTen) {
     timer_->SetInterval(5);
     ::SetEvent(timer_->release);
     ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 301u; }));
-    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 5}}));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{300, 0, 5}}));
 }
 
 TEST_F(TimeWaitTest, ChangingTheIntervalRestartsTheMinuteCount) {
@@ -132,12 +147,12 @@ TEST_F(TimeWaitTest, ChangingTheIntervalRestartsTheMinuteCount) {
     timer_->gates = {421, 1021};
     ASSERT_TRUE(timer_->Start());
     ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 421u; }));
-    // Seven minutes counted (the pass that waits at the gate has not counted yet); lowering to 5 does not
-    // tick at once but 5 minutes later.
+    // Seven minutes and a second counted; lowering to 5 does not tick at once but 5 minutes after
+    // the minute under way began.
     timer_->SetInterval(5);
     ::SetEvent(timer_->release);
     ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 1021u; }));
-    EXPECT_EQ(ticks_, (std::vector<Tick>{{720, 5}, {1020, 5}}));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{720, 0, 5}, {1020, 0, 5}}));
 }
 
 TEST_F(TimeWaitTest, NoTickArrivesAfterStopHasReturned) {
@@ -155,6 +170,27 @@ TEST_F(TimeWaitTest, NoTickArrivesAfterStopHasReturned) {
     for (const Tick& tick : ticks_) {
         EXPECT_EQ(tick.minutes, 1);
     }
+}
+
+// Early checks come their delay after the request. While one is pending, a later request only
+// brings it forward (a burst makes one check), and the regular ticks stay where they were.
+TEST_F(TimeWaitTest, EarlyChecksComeAfterTheirDelayAndABurstMakesOne) {
+    timer_ = std::make_shared<FastTimeWait>(EarlyCheckDelays{15000, 20000, 60000});
+    timer_->SetInterval(5);
+    timer_->SetTarget(window_, kTick);
+    timer_->gates = {10, 100, 301};
+    ASSERT_TRUE(timer_->Start());
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 10u; }));
+    timer_->ScheduleCheck(CheckReason::Retry);            // due at 70
+    timer_->ScheduleCheck(CheckReason::NetworkChanged);   // due at 30: brought forward
+    timer_->ScheduleCheck(CheckReason::ResumedFromSleep); // due at 25: brought forward again
+    timer_->ScheduleCheck(CheckReason::NetworkChanged);   // due at 30: joins the pending one
+    ::SetEvent(timer_->release);
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 100u; }));
+    timer_->ScheduleCheck(CheckReason::NetworkChanged);
+    ::SetEvent(timer_->release);
+    ASSERT_TRUE(PumpUntil([&] { return timer_->reachedGate == 301u; }));
+    EXPECT_EQ(ticks_, (std::vector<Tick>{{25, 1, 0}, {120, 2, 0}, {300, 0, 5}}));
 }
 
 TEST(TimeWaitRealSleep, StopEndsTheOneSecondWaitAtOnce) {
