@@ -177,3 +177,26 @@ tovra_stop_wineserver() {
     )
     rm -f "$build_dir/wine-session.display"
 }
+
+# Runs `bash SCRIPT --inside ARGS...` in a network namespace of its own (with its own mount and
+# process namespaces), for tests that give Wine the interfaces they need. Wine reads the interfaces
+# in its device process, which belongs to the wineserver's session: the namespace needs a
+# wineserver of its own, so it gets a copy of the build's prefix. Needs root or unprivileged user
+# namespaces; exits 77 (CTest's skip) only when neither works.
+tovra_run_in_network_namespace() {
+    local build_dir=$1 script=$2
+    shift 2
+    local isolate=(unshare --net --mount --pid --fork --kill-child --mount-proc)
+    ((EUID == 0)) || isolate+=(--user --map-root-user)
+    if ! "${isolate[@]}" true 2>/dev/null; then
+        echo "skipped: network namespaces are not available here (${isolate[*]} failed)"
+        exit 77
+    fi
+    tovra_ensure_prefix "$build_dir"
+    local work
+    work=$(mktemp -d "$build_dir/netns.XXXXXX")
+    # shellcheck disable=SC2064 # the folder is fixed now, on purpose
+    trap "rm -rf '$work'" EXIT
+    cp -a "$WINEPREFIX" "$work/prefix"
+    WINEPREFIX=$work/prefix env -u DISPLAY "${isolate[@]}" bash "$script" --inside "$@"
+}

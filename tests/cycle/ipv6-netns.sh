@@ -28,18 +28,4 @@ fi
 build_dir=$(cd "$1" && pwd)
 program=$2
 
-isolate=(unshare --net --mount --pid --fork --kill-child --mount-proc)
-((EUID == 0)) || isolate+=(--user --map-root-user)
-if ! "${isolate[@]}" true 2>/dev/null; then
-    echo "skipped: network namespaces are not available here (${isolate[*]} failed)"
-    exit 77
-fi
-
-# Wine reads the interfaces in its device process, which belongs to the wineserver's session:
-# the namespace needs a wineserver of its own, so it gets a copy of the build's prefix.
-tovra_ensure_prefix "$build_dir"
-work=$(mktemp -d "$build_dir/netns.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cp -a "$WINEPREFIX" "$work/prefix"
-export WINEPREFIX=$work/prefix
-env -u DISPLAY "${isolate[@]}" bash "${BASH_SOURCE[0]}" --inside "$program"
+tovra_run_in_network_namespace "$build_dir" "${BASH_SOURCE[0]}" "$program"
