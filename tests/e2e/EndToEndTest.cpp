@@ -23,6 +23,19 @@
 namespace tovra::test {
 namespace {
 
+// One of the program's dialogs, found by its title once it is visible: only then do its controls
+// exist and is its initialisation over. Null when it does not show within the time.
+HWND WaitForVisibleDialog(const char* title, std::chrono::milliseconds timeout) {
+    HWND dialog = nullptr;
+    const bool shown = WaitUntil(
+        [&] {
+            dialog = ::FindWindowA("#32770", title);
+            return dialog != nullptr && ::IsWindowVisible(dialog);
+        },
+        timeout);
+    return shown ? dialog : nullptr;
+}
+
 // The first of the built-in echo sites; the others are never asked when it answers.
 constexpr char kFirstEchoHost[] = "ifconfig.me";
 constexpr char kTemplate[] = "<html>IP <IPAddress> at <time></html>";
@@ -205,14 +218,8 @@ TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedA
         ASSERT_NE(addButton, nullptr);
         ::PostMessageA(::GetParent(addButton), WM_COMMAND, MAKEWPARAM(IDC_IP_SITE_ADD, BN_CLICKED),
                        reinterpret_cast<LPARAM>(addButton));
-        HWND dialog = nullptr;
-        // Visible only once its controls exist and its initialisation is over.
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                dialog = ::FindWindowA("#32770", "Add IP Site");
-                return dialog != nullptr && ::IsWindowVisible(dialog);
-            },
-            10s));
+        const HWND dialog = WaitForVisibleDialog("Add IP Site", 10s);
+        ASSERT_NE(dialog, nullptr);
         ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>("http://Mine.Example:8080"));
         ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_PATH), WM_SETTEXT, 0,
@@ -363,13 +370,8 @@ TEST_F(EndToEndTest, ExitWhileTheAboutBoxIsOpenEndsTheProgram) {
     TovraProcess tovra;
     ASSERT_TRUE(tovra.WaitForMainWindow());
     tovra.SendTrayCommand(ID_TRAY_ABOUT);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            about = ::FindWindowA("#32770", "About Tovra");
-            return about != nullptr && ::IsWindowVisible(about);
-        },
-        15s));
+    const HWND about = WaitForVisibleDialog("About Tovra", 15s);
+    ASSERT_NE(about, nullptr);
 
     tovra.SendTrayCommand(ID_TRAY_EXIT);
     EXPECT_TRUE(tovra.WaitForExit(5s));
