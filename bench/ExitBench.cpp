@@ -92,7 +92,9 @@ std::vector<Case> Cases() {
     return {
         {"idle", nullptr, logSays("File uploaded successfully!")},
         {"lookup hangs", [](Servers& s) { s.echo.Hang("ifconfig.me"); },
-         [](TovraProcess&, Servers& s) { return WaitUntil([&] { return !s.echo.Requests().empty(); }, 30s); }},
+         [](TovraProcess&, Servers& s) {
+             return WaitUntil([&] { return !s.echo.Requests().empty(); }, 30s);
+         }},
         {"FTP greeting hangs", ftpFault(FtpFault::Hang), logSays("Connecting to ")},
         {"CWD hangs", ftpFault(FtpFault::HangOnDirectory), logSays("Setting remote directory...")},
         {"STOR hangs", ftpFault(FtpFault::HangOnStore), logSays("Uploading file...")},
