@@ -24,8 +24,8 @@ using UniqueCertificate = UniqueHandle<NullIsEmpty<PCCERT_CONTEXT, FreeCertifica
 // the system store (a collection over it) is never written back, while additions and deletions
 // through this one reach the registry when the handle is closed, so that is done at once.
 UniqueStore OpenUsersRoots() {
-    return UniqueStore(CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0,
-                                     CERT_SYSTEM_STORE_CURRENT_USER, "ROOT"));
+    return UniqueStore(
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "ROOT"));
 }
 
 const BYTE* Bytes(const std::string& der) {
@@ -49,8 +49,8 @@ TrustedAuthority::~TrustedAuthority() {
     if (!roots || !wanted)
         return;
     // Deleting frees the found context, whether it succeeds or not.
-    if (PCCERT_CONTEXT found = CertFindCertificateInStore(roots.get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
-                                                          wanted.get(), nullptr))
+    if (PCCERT_CONTEXT found = CertFindCertificateInStore(roots.get(), X509_ASN_ENCODING, 0,
+                                                          CERT_FIND_EXISTING, wanted.get(), nullptr))
         CertDeleteCertificateFromStore(found);
 }
 
