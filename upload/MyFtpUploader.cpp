@@ -117,6 +117,17 @@ bool PutFile(InternetExchange& exchange, HINTERNET connection, const std::wstrin
                          FTP_TRANSFER_TYPE_ASCII, exchange.Context());
 }
 
+// The status lines carry the posting thread's id, as the lines of a synchronous session did.
+InternetExchange::StatusText StatusLines(DWORD poster) {
+    return [poster](DWORD status, const void* info, DWORD length) {
+        const bool named =
+            status == INTERNET_STATUS_RESOLVING_NAME || status == INTERNET_STATUS_NAME_RESOLVED;
+        const char* text = static_cast<const char*>(info);
+        return FormatStatusText(poster, status,
+                                named && text ? std::string(text, strnlen(text, length)) : std::string());
+    };
+}
+
 // The whole upload on the exchange's helper: each step starts only while the poster still waits.
 void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& job) {
     if (!Connect(exchange, transfer, job) || !exchange.BeginStep(job.stepTimeoutMs))
@@ -190,26 +201,20 @@ bool CMyFtpUploader::Upload() {
     CloseConnection();
     if (Cancelled())
         return false;
+    // Declared first so that it goes last: the transfer's handles, if ours to close, report their
+    // closing to it.
+    std::shared_ptr<InternetExchange> exchange;
     const auto transfer = std::make_shared<FtpTransfer>();
     const FtpJob job{site, generator_, ipAddress_, ipv6Address_, stepTimeoutMs_};
-    // The status lines carry the posting thread's id, as the lines of a synchronous session did.
-    const DWORD poster = ::GetCurrentThreadId();
-    std::shared_ptr<InternetExchange> exchange;
     InternetExchange::Outcome outcome = InternetExchange::Outcome::NoThread;
     try {
         exchange = InternetExchange::Create(
             site.serverAddress + ":" + std::to_string(site.port & 0xFFFF),
             [transfer, job](InternetExchange& exchange) { Transfer(exchange, *transfer, job); },
-            [this](std::string_view line) { Log(line); },
-            [poster](DWORD status, const void* info, DWORD length) {
-                const bool named =
-                    status == INTERNET_STATUS_RESOLVING_NAME || status == INTERNET_STATUS_NAME_RESOLVED;
-                const char* text = static_cast<const char*>(info);
-                return FormatStatusText(
-                    poster, status, named && text ? std::string(text, strnlen(text, length)) : std::string());
-            });
+            [this](std::string_view line) { Log(line); }, StatusLines(::GetCurrentThreadId()));
         outcome = exchange->Perform(cancel_.get(), stepTimeoutMs_);
     } catch (const std::exception&) {
+        // No event for the exchange: as good as no thread.
     }
     switch (outcome) {
     case InternetExchange::Outcome::Finished:
