@@ -1,8 +1,8 @@
 // What a silent or trickling server costs the network layer: how long a hanging lookup and a
 // silent FTP step take to be given up (with the log lines the user sees), and the threads,
-// connections and memory (committed, working set) left behind after ten checks of a trickling echo site and
-// ten postings to an FTP server that trickles its greeting. Runs under Wine with the loopback FTP server and
-// echo proxy of the tests:
+// connections and memory (committed, working set) left behind after ten checks of a trickling
+// echo site and ten postings to an FTP server that trickles its greeting.
+// Runs under Wine with the loopback FTP server and echo proxy of the tests:
 //   scripts/wine-run.sh BUILD_DIR bench/network_bench.exe [trickle-bound-ms]
 // The trickle rounds use a short bound (1000 ms by default): what is left behind does not depend
 // on it. Prints figures only; it asserts nothing.
