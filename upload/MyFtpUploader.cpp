@@ -22,15 +22,10 @@ std::string ConnectErrorText(const InternetError& error) {
     return text;
 }
 
-void ShowMessageBox(const char* text) {
-    ::MessageBoxA(nullptr, text, "Tovra", MB_OK);
-}
-
 } // namespace
 
 CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), errorBox_(&ShowMessageBox),
-      cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    : log_(log), generator_(std::move(generator)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();
