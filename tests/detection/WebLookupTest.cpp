@@ -4,6 +4,7 @@
 #include "detection/WebLookup.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/EchoProxyServer.h"
+#include "tests/support/TrustedAuthority.h"
 
 #include <gtest/gtest.h>
 
@@ -84,21 +85,29 @@ TEST_F(WebLookupTest, AProxyThatWantsASignInGetsTheStoredOne) {
 }
 
 // The certificate is checked, never waved through: a site whose certificate comes from an
-// authority nobody trusts, or names another host, counts as no answer, and its page is not read.
-// (Under Wine 8 a chain to a test authority added to the user's trusted roots still fails with
-// 12057, revocation status unknown, so the trusted case is not proven here.)
-TEST_F(WebLookupTest, HttpsSitesWithoutATrustedCertificateForTheirNameGiveNoAddress) {
-    test::EchoProxyServer tls(/*tls=*/true);
-    tls.Answer("localhost", 200, "10.6.6.6");
-    echo_.Stop(); // no proxy: the site is asked directly
+// authority the user trusts is read; one whose authority nobody trusts, or whose certificate names
+// another host, counts as no answer, and its page is not read.
+TEST_F(WebLookupTest, HttpsSitesAreReadOnlyWithATrustedCertificateForTheirName) {
+    test::EchoProxyServer trusted(/*tls=*/true);
+    test::EchoProxyServer untrusted(/*tls=*/true);
+    const test::TrustedAuthority trust(trusted.AuthorityCertificate());
+    trusted.Answer("localhost", 200, "10.6.6.6");
+    untrusted.Answer("localhost", 200, "10.7.7.7");
+    echo_.Stop(); // no proxy: the sites are asked directly
 
-    const LookupResult untrusted = lookup_.Ask({"localhost", "/", IpSiteScheme::Https, tls.Port()});
-    EXPECT_EQ(untrusted.failure, LookupFailure::Certificate) << untrusted.detail;
-    EXPECT_EQ(lookup_.FailureLine("localhost/", untrusted),
+    const LookupResult read = lookup_.Ask({"localhost", "/ip", IpSiteScheme::Https, trusted.Port()});
+    EXPECT_EQ(read.address, "10.6.6.6") << read.detail;
+    const LookupResult refused = lookup_.Ask({"localhost", "/", IpSiteScheme::Https, untrusted.Port()});
+    EXPECT_EQ(refused.failure, LookupFailure::Certificate) << refused.detail;
+    EXPECT_EQ(lookup_.FailureLine("localhost/", refused),
               "The certificate of localhost/ is not trusted; its answer was not read.");
-    EXPECT_EQ(lookup_.Ask({"127.0.0.1", "/", IpSiteScheme::Https, tls.Port()}).failure,
+    EXPECT_EQ(lookup_.Ask({"127.0.0.1", "/", IpSiteScheme::Https, trusted.Port()}).failure,
               LookupFailure::Certificate);
-    EXPECT_TRUE(tls.Requests().empty()) << "no request may reach an untrusted site";
+
+    const std::vector<test::EchoRequest> asked = trusted.Requests();
+    ASSERT_EQ(asked.size(), 1u) << "no request may reach a site under another name";
+    EXPECT_EQ(asked[0].requestLine, "GET /ip HTTP/1.1");
+    EXPECT_TRUE(untrusted.Requests().empty()) << "no request may reach an untrusted site";
 }
 
 } // namespace

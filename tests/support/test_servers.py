@@ -175,11 +175,12 @@ def make_certificates(folder):
     def openssl(*args):
         subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=folder)
 
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-            "-days", "2", "-subj", "/CN=Tovra Test Authority",
+    # Elliptic-curve keys: made in milliseconds, where RSA keys cost half a second a server.
+    key = ("-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes")
+    openssl("req", "-x509", *key, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", "/CN=Tovra Test Authority",
             "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
-            "-subj", "/CN=localhost")
+    openssl("req", *key, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost")
     with open(os.path.join(folder, "server.ext"), "w") as ext:
         ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
     openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
