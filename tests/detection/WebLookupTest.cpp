@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,29 @@ TEST_F(WebLookupTest, RedirectsAreFollowedAFewTimesButNeverInALoop) {
     DWORD handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 2);
+}
+
+// A site that trickles a header line now and then for ever holds the lookup given up at its
+// deadline; later lookups of it fail at once, saying why, instead of leaving one more behind each
+// time. A stopped lookup leaves its site free.
+TEST_F(WebLookupTest, ATricklingSiteCostsOneLeftBehindLookupHoweverOftenItIsAsked) {
+    echo_.Trickle("slow.test");
+    const WebLookup shortLookup(stop_.get(), 1000);
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const LookupResult result = shortLookup.Ask({"slow.test", "/"});
+        EXPECT_EQ(result.failure, i == 0 ? LookupFailure::TimedOut : LookupFailure::StillBusy);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(i == 0 ? 3000 : 500));
+    }
+    EXPECT_EQ(shortLookup.FailureLine("slow.test/", shortLookup.Ask({"slow.test", "/"})),
+              "slow.test/ was not asked: an earlier request to it is still unanswered.");
+    EXPECT_EQ(RequestCount(), 1u);
+
+    echo_.Trickle("stopped.test");
+    SetEvent(stop_.get());
+    EXPECT_EQ(shortLookup.Ask({"stopped.test", "/"}).failure, LookupFailure::Stopped);
+    ResetEvent(stop_.get());
+    EXPECT_EQ(shortLookup.Ask({"stopped.test", "/"}).failure, LookupFailure::TimedOut);
 }
 
 // The proxy gets the stored user name and password; without them, or with wrong ones, the site

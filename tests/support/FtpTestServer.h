@@ -31,6 +31,7 @@ enum class FtpFault {
     HangUp,             // new connections are closed at once: the client's error carries no text
     HangOnDirectory,    // CWD is never answered
     HangOnStore,        // STOR is never answered
+    TrickleGreeting,    // the greeting is continued with a "220-" line every 0.3 s, for ever
 };
 
 class FtpTestServer {

@@ -14,18 +14,20 @@ the program that started it.
 Texts that may hold blanks travel as hex.
 
 FTP commands:
-    FAULT <none|login|cwd|stor|drop|hang|hang_up|hang_cwd|hang_stor>
+    FAULT <none|login|cwd|stor|drop|hang|hang_up|hang_cwd|hang_stor|trickle>
         login: every login is refused; cwd: every directory change is refused; stor: every store
         is refused; drop: the control and data connections are closed when the first bytes of a
         store arrive; hang: new connections are accepted and never answered; hang_up: new
         connections are closed at once, before the greeting; hang_cwd, hang_stor: that command is
-        never answered.
+        never answered; trickle: the greeting is continued with a "220-" line every 0.3 s for ever.
 
 Echo (HTTP proxy) commands:
     SITE <host> ANSWER <status> <hex body>   answer with that status and body
     SITE <host> HANG                         accept the request and never answer
     SITE <host> HANGBODY <hex body>          send the headers and part of the body, then nothing
     SITE <host> DROP                         close the connection without an answer
+    SITE <host> TRICKLE                      send a status line, then a header line every 0.3 s
+                                             for ever
     SITE <host> REDIRECT <hex location>      answer 302 with that Location
     SIGNIN <hex user:password>               answer 407 to every request without that Basic
                                              Proxy-Authorization ("-": no sign-in needed)
@@ -118,7 +120,16 @@ def run_ftp(control, user, password):
             if state["fault"] == "hang_up":
                 self.close()
                 return
+            if state["fault"] == "trickle":
+                self.hanging = True
+                self.trickle()
+                return
             super().handle()
+
+        def trickle(self):
+            if not self._closed:
+                self.push("220-Still getting ready...\r\n")
+                self.call_later(0.3, self.trickle)
 
         def found_terminator(self):
             if self.hanging:
@@ -225,6 +236,18 @@ def run_echo(control, tls=False):
                 self.end_headers()
                 self.wfile.write(body)
                 return
+            if kind == "TRICKLE":
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                count = 0
+                while not released.wait(0.3):
+                    count += 1
+                    try:
+                        self.wfile.write(b"X-Trickle: %d\r\n" % count)
+                        self.wfile.flush()
+                    except OSError:
+                        break
+                self.close_connection = True
+                return
             if kind == "HANG":
                 released.wait()
                 self.close_connection = True
@@ -278,7 +301,7 @@ def run_echo(control, tls=False):
                     sites[host] = ("HANGBODY", unhex(words[3]))
                 elif kind == "REDIRECT" and len(words) == 4:
                     sites[host] = ("REDIRECT", unhex(words[3]))
-                elif kind in ("HANG", "DROP") and len(words) == 3:
+                elif kind in ("HANG", "DROP", "TRICKLE") and len(words) == 3:
                     sites[host] = (kind,)
                 else:
                     return "ERR bad-site"
