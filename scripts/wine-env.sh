@@ -161,8 +161,9 @@ tovra_ensure_wineserver() {
         # a box open): there Wine manages tovra's windows itself. Only tovra's: the tray tests
         # read Wine's own tray window as the window manager leaves it. On the user's display,
         # the user's window manager does. TOVRA_WINE_MANAGED (Y or N) decides instead.
-        local managed=Y
-        [[ -r $build_dir/xvfb.display && $(<"$build_dir/xvfb.display") == "$display" ]] && managed=N
+        local managed=Y tests_display=0
+        [[ -r $build_dir/xvfb.display && $(<"$build_dir/xvfb.display") == "$display" ]] && tests_display=1
+        ((tests_display)) && managed=N
         managed=${TOVRA_WINE_MANAGED:-$managed}
         DISPLAY=$display wine reg add 'HKCU\Software\Wine\AppDefaults\tovra.exe\X11 Driver' /v Managed \
             /d "$managed" /f {lock}>&- </dev/null >/dev/null 2>&1 || true
@@ -170,12 +171,36 @@ tovra_ensure_wineserver() {
         # they would keep its output pipe open for the server's whole life and CTest would wait
         # for that test until its time-out.
         DISPLAY=$display wineboot {lock}>&- </dev/null >/dev/null 2>&1 || true
+        if ((tests_display)); then
+            tovra_start_desktop "$display" {lock}>&-
+        fi
         printf '%s\n' "$display" >"$build_dir/wine-session.display"
     elif ((rc != 2)); then
         tovra_unlock "$lock"
         tovra_die "wineserver -p failed ($rc) for $WINEPREFIX"
     fi
     tovra_unlock "$lock"
+}
+
+# Starts the desktop process (explorer.exe /desktop) of the tests' display for the server's whole
+# life, with no pipes. Left to Wine, the first program that opens a window starts it, handing it
+# that program's output pipe, and it stays while any program with a window runs: CTest then waited
+# for that test, its "PASSED" long written, until the display tests around it stopped or its
+# time-out came. Started here, it stays because start.exe waits on it (a desktop with no program
+# left goes within a second). Waits until it has its windows on DISPLAY: a test that came first
+# would start a second one, and the one that lost would take the kept one with it.
+tovra_start_desktop() {
+    local display=$1 pid deadline
+    DISPLAY=$display setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+    pid=$!
+    deadline=$((SECONDS + 30))
+    until DISPLAY=$display xdotool search --classname '^explorer\.exe$' >/dev/null 2>&1; do
+        if ! tovra_alive "$pid" || ((SECONDS > deadline)); then
+            tovra_say "warning: Wine's desktop process did not come up on $display"
+            return 0
+        fi
+        sleep 0.05
+    done
 }
 
 tovra_stop_wineserver() {
