@@ -5,12 +5,12 @@
 //
 // Redirects are followed here, not by WinINet: at most kMaxRedirects, from http to https but
 // never to another scheme or back down to http, and never to a page already asked in the same
-// lookup. Each one is a new request made by the calling thread, so a lookup given up at its
-// deadline sends nothing more.
+// lookup. Each one is a new request, started only while Ask still waits, so a lookup given up at
+// its deadline sends nothing more.
 //
-// Threads: a lookup runs on the thread that calls Ask and blocks it until the site has answered,
-// the deadline has passed or the stop event is signalled, whichever comes first. One object may
-// serve any number of lookups, one at a time.
+// Threads: Ask blocks the calling thread until the site has answered, the deadline has passed or
+// the stop event is signalled, whichever comes first; the lookup itself is an InternetExchange
+// keyed by the site's host and port. One object may serve any number of lookups, one at a time.
 
 #include "detection/IpSite.h"
 
@@ -31,6 +31,7 @@ enum class LookupFailure {
     Certificate, // its certificate is not trusted
     ProxySignIn, // the proxy refused the sign-in
     Redirects,   // a redirect loop, or a redirect to nowhere usable
+    StillBusy,   // an earlier lookup given up at its deadline still holds the site
     Stopped,     // the check was stopped
 };
 
@@ -65,9 +66,6 @@ public:
     std::string FailureLine(std::string_view siteName, const LookupResult& result) const;
 
 private:
-    // Ask's work; throws (InternetError, mostly) for every way the exchange can fail.
-    LookupResult Fetch(const IpSite& site, const ProxyCredentials& proxy) const;
-
     HANDLE stopEvent_;
     DWORD deadlineMs_;
 };

@@ -6,17 +6,15 @@
 //
 // Threads: Upload, CloseConnection and the setters run on the thread that posts, one upload at a
 // time (the caller serialises them). Cancel may be called from any thread at any time: it only
-// signals an event. Every blocking step is bounded by the session (InternetSession): the
-// uploading thread returns at the step's deadline, or at once on Cancel, even where WinINet
-// under Wine stays blocked, since a server that accepts and then never answers would otherwise
-// hold this upload, and every later one, for good.
+// signals an event. The upload itself is an InternetExchange keyed by the server and port: the
+// posting thread returns when a step has not ended within its bound (kUploadStepTimeoutMs, more
+// for a large page), or at once on Cancel, even where WinINet under Wine stays blocked.
 
-#include "framework/FtpConnection.h"
+#include "framework/InternetExchange.h"
 #include "framework/Win32Handles.h"
 #include "upload/FtpSite.h"
 #include "upload/LogSink.h"
 #include "upload/PageGenerator.h"
-#include "upload/StatusLogSession.h"
 
 #include <windows.h>
 
@@ -26,6 +24,8 @@
 #include <string_view>
 
 namespace tovra {
+
+struct FtpTransfer;
 
 inline constexpr DWORD kUploadStepTimeoutMs = 30000;
 inline constexpr char kNoErrorTextMessage[] = "Could not retrieve Error Message!";
@@ -67,12 +67,6 @@ public:
 private:
     void Log(std::string_view text) { log_.AppendLog(text); }
     bool Cancelled() const noexcept;
-    // After a step failed: our own deadline gets a line of its own, a cancel none.
-    bool ReportInterruption();
-    void ReportConnectFailure(const InternetError& error);
-    void ReportStepFailure(const InternetError& error);
-    void ReportPageFailure(const PageGenerator::Result& page);
-    DWORD TransferTimeout(const std::wstring& pagePath) const;
     // Deletes the page file, or, while an abandoned transfer still holds it open, remembers it
     // for the next chance (the next CloseConnection).
     void DeletePage(const std::wstring& pagePath);
@@ -84,9 +78,11 @@ private:
     DWORD stepTimeoutMs_ = kUploadStepTimeoutMs;
     std::function<void(const char*)> errorBox_;
 
-    const UniqueKernelHandle cancel_; // manual-reset; the sessions' stop event
-    std::unique_ptr<CStatusLogSession> session_;
-    std::unique_ptr<FtpConnection> connection_;
+    const UniqueKernelHandle cancel_; // manual-reset
+    // The last upload's, while its session and connection stay open; the transfer (which holds
+    // the handles) goes first, as the exchange receives their closing notifications.
+    std::shared_ptr<FtpTransfer> transfer_;
+    std::shared_ptr<InternetExchange> exchange_;
     std::wstring leftoverPage_; // a page file not yet deleted; empty when none
 };
 

@@ -4,9 +4,11 @@
 #include "detection/WebLookup.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/EchoProxyServer.h"
+#include "tests/support/TrustedAuthority.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,29 @@ TEST_F(WebLookupTest, RedirectsAreFollowedAFewTimesButNeverInALoop) {
     EXPECT_LE(handlesAfter, handlesBefore + 2);
 }
 
+// A site that trickles a header line now and then for ever holds the lookup given up at its
+// deadline; later lookups of it fail at once, saying why, instead of leaving one more behind each
+// time. A stopped lookup leaves its site free.
+TEST_F(WebLookupTest, ATricklingSiteCostsOneLeftBehindLookupHoweverOftenItIsAsked) {
+    echo_.Trickle("slow.test");
+    const WebLookup shortLookup(stop_.get(), 1000);
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const LookupResult result = shortLookup.Ask({"slow.test", "/"});
+        EXPECT_EQ(result.failure, i == 0 ? LookupFailure::TimedOut : LookupFailure::StillBusy);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(i == 0 ? 3000 : 500));
+    }
+    EXPECT_EQ(shortLookup.FailureLine("slow.test/", shortLookup.Ask({"slow.test", "/"})),
+              "slow.test/ was not asked: an earlier request to it is still unanswered.");
+    EXPECT_EQ(RequestCount(), 1u);
+
+    echo_.Trickle("stopped.test");
+    SetEvent(stop_.get());
+    EXPECT_EQ(shortLookup.Ask({"stopped.test", "/"}).failure, LookupFailure::Stopped);
+    ResetEvent(stop_.get());
+    EXPECT_EQ(shortLookup.Ask({"stopped.test", "/"}).failure, LookupFailure::TimedOut);
+}
+
 // The proxy gets the stored user name and password; without them, or with wrong ones, the site
 // counts as not asked, and the line says it was the proxy.
 TEST_F(WebLookupTest, AProxyThatWantsASignInGetsTheStoredOne) {
@@ -84,21 +109,29 @@ TEST_F(WebLookupTest, AProxyThatWantsASignInGetsTheStoredOne) {
 }
 
 // The certificate is checked, never waved through: a site whose certificate comes from an
-// authority nobody trusts, or names another host, counts as no answer, and its page is not read.
-// (Under Wine 8 a chain to a test authority added to the user's trusted roots still fails with
-// 12057, revocation status unknown, so the trusted case is not proven here.)
-TEST_F(WebLookupTest, HttpsSitesWithoutATrustedCertificateForTheirNameGiveNoAddress) {
-    test::EchoProxyServer tls(/*tls=*/true);
-    tls.Answer("localhost", 200, "10.6.6.6");
-    echo_.Stop(); // no proxy: the site is asked directly
+// authority the user trusts is read; one whose authority nobody trusts, or whose certificate names
+// another host, counts as no answer, and its page is not read.
+TEST_F(WebLookupTest, HttpsSitesAreReadOnlyWithATrustedCertificateForTheirName) {
+    test::EchoProxyServer trusted(/*tls=*/true);
+    test::EchoProxyServer untrusted(/*tls=*/true);
+    const test::TrustedAuthority trust(trusted.AuthorityCertificate());
+    trusted.Answer("localhost", 200, "10.6.6.6");
+    untrusted.Answer("localhost", 200, "10.7.7.7");
+    echo_.Stop(); // no proxy: the sites are asked directly
 
-    const LookupResult untrusted = lookup_.Ask({"localhost", "/", IpSiteScheme::Https, tls.Port()});
-    EXPECT_EQ(untrusted.failure, LookupFailure::Certificate) << untrusted.detail;
-    EXPECT_EQ(lookup_.FailureLine("localhost/", untrusted),
+    const LookupResult read = lookup_.Ask({"localhost", "/ip", IpSiteScheme::Https, trusted.Port()});
+    EXPECT_EQ(read.address, "10.6.6.6") << read.detail;
+    const LookupResult refused = lookup_.Ask({"localhost", "/", IpSiteScheme::Https, untrusted.Port()});
+    EXPECT_EQ(refused.failure, LookupFailure::Certificate) << refused.detail;
+    EXPECT_EQ(lookup_.FailureLine("localhost/", refused),
               "The certificate of localhost/ is not trusted; its answer was not read.");
-    EXPECT_EQ(lookup_.Ask({"127.0.0.1", "/", IpSiteScheme::Https, tls.Port()}).failure,
+    EXPECT_EQ(lookup_.Ask({"127.0.0.1", "/", IpSiteScheme::Https, trusted.Port()}).failure,
               LookupFailure::Certificate);
-    EXPECT_TRUE(tls.Requests().empty()) << "no request may reach an untrusted site";
+
+    const std::vector<test::EchoRequest> asked = trusted.Requests();
+    ASSERT_EQ(asked.size(), 1u) << "no request may reach a site under another name";
+    EXPECT_EQ(asked[0].requestLine, "GET /ip HTTP/1.1");
+    EXPECT_TRUE(untrusted.Requests().empty()) << "no request may reach an untrusted site";
 }
 
 } // namespace

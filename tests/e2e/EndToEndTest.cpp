@@ -23,19 +23,6 @@
 namespace tovra::test {
 namespace {
 
-// One of the program's dialogs, found by its title once it is visible: only then do its controls
-// exist and is its initialisation over. Null when it does not show within the time.
-HWND WaitForVisibleDialog(const char* title, std::chrono::milliseconds timeout) {
-    HWND dialog = nullptr;
-    const bool shown = WaitUntil(
-        [&] {
-            dialog = ::FindWindowA("#32770", title);
-            return dialog != nullptr && ::IsWindowVisible(dialog);
-        },
-        timeout);
-    return shown ? dialog : nullptr;
-}
-
 // The first of the built-in echo sites; the others are never asked when it answers.
 constexpr char kFirstEchoHost[] = "ifconfig.me";
 constexpr char kTemplate[] = "<html>IP <IPAddress> at <time></html>";
@@ -214,11 +201,9 @@ TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedA
         echo.Answer("mine.example", 200, "198.51.100.77");
 
         tovra.SendTrayCommand(ID_TRAY_SHOW);
-        const HWND addButton = tovra.Control(IDC_IP_SITE_ADD);
-        ASSERT_NE(addButton, nullptr);
-        ::PostMessageA(::GetParent(addButton), WM_COMMAND, MAKEWPARAM(IDC_IP_SITE_ADD, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(addButton));
-        const HWND dialog = WaitForVisibleDialog("Add IP Site", 10s);
+        ASSERT_NE(tovra.Control(IDC_IP_SITE_ADD), nullptr);
+        tovra.PressPageButton(IDC_IP_SITE_ADD);
+        const HWND dialog = tovra.WaitForDialog("Add IP Site", 10s);
         ASSERT_NE(dialog, nullptr);
         ::SendMessageA(::GetDlgItem(dialog, IDC_ADD_SITE_ADDRESS), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>("http://Mine.Example:8080"));
@@ -370,7 +355,7 @@ TEST_F(EndToEndTest, ExitWhileTheAboutBoxIsOpenEndsTheProgram) {
     TovraProcess tovra;
     ASSERT_TRUE(tovra.WaitForMainWindow());
     tovra.SendTrayCommand(ID_TRAY_ABOUT);
-    const HWND about = WaitForVisibleDialog("About Tovra", 15s);
+    const HWND about = tovra.WaitForDialog("About Tovra", 15s);
     ASSERT_NE(about, nullptr);
 
     tovra.SendTrayCommand(ID_TRAY_EXIT);

@@ -19,6 +19,7 @@ struct WindowSearch {
     DWORD processId;
     const char* className;
     const char* title;
+    bool visibleOnly = false;
     HWND found = nullptr;
 };
 
@@ -26,7 +27,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId)
+    if (owner != search->processId || (search->visibleOnly && !::IsWindowVisible(window)))
         return TRUE;
     char className[64] = {};
     ::GetClassNameA(window, className, sizeof className);
@@ -42,8 +43,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
-HWND FindTopLevel(DWORD processId, const char* className, const char* title) {
-    WindowSearch search{processId, className, title};
+HWND FindTopLevel(DWORD processId, const char* className, const char* title, bool visibleOnly = false) {
+    WindowSearch search{processId, className, title, visibleOnly};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -184,6 +185,18 @@ void TovraProcess::SetControlText(int id, const std::string& text) const {
 void TovraProcess::Click(int id) const {
     if (HWND control = Control(id))
         ::PostMessageA(control, BM_CLICK, 0, 0);
+}
+
+void TovraProcess::PressPageButton(int id) const {
+    if (HWND control = Control(id))
+        ::PostMessageA(::GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(control));
+}
+
+HWND TovraProcess::WaitForDialog(const char* title, std::chrono::milliseconds timeout) const {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindTopLevel(processId_, "#32770", title, true)) != nullptr; }, timeout);
+    return dialog;
 }
 
 void TovraProcess::SendTrayCommand(UINT command) const {

@@ -49,6 +49,12 @@ public:
     void SetControlText(int id, const std::string& text) const;
     // Clicks a button as a user would (BM_CLICK), without waiting for what it starts.
     void Click(int id) const;
+    // Delivers a button's click to the page that holds it, as the button itself would: a button
+    // on a page that is not shown may not take a BM_CLICK.
+    void PressPageButton(int id) const;
+    // A visible dialog of this process with `title` (only then do its controls exist and is its
+    // initialisation over); null when none shows within the time.
+    HWND WaitForDialog(const char* title, std::chrono::milliseconds timeout) const;
 
     // Delivers a tray menu command to the main window, as the tray does.
     void SendTrayCommand(UINT command) const;

@@ -82,6 +82,10 @@ void EchoProxyServer::Drop(const std::string& host) {
     process_->Command("SITE " + host + " DROP");
 }
 
+void EchoProxyServer::Trickle(const std::string& host) {
+    process_->Command("SITE " + host + " TRICKLE");
+}
+
 void EchoProxyServer::Redirect(const std::string& host, const std::string& location) {
     process_->Command("SITE " + host + " REDIRECT " + ToHex(location));
 }

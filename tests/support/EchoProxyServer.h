@@ -61,6 +61,8 @@ public:
     void HangAfterHeaders(const std::string& host, const std::string& body);
     // Closes the connection without any answer.
     void Drop(const std::string& host);
+    // Sends a status line, then one header line every 0.3 s for ever.
+    void Trickle(const std::string& host);
     // Answers 302 with this Location.
     void Redirect(const std::string& host, const std::string& location);
     // From now on, answers 407 to every request that does not sign in with Basic user:password.

@@ -28,6 +28,8 @@ const char* FaultName(FtpFault fault) {
         return "hang_cwd";
     case FtpFault::HangOnStore:
         return "hang_stor";
+    case FtpFault::TrickleGreeting:
+        return "trickle";
     }
     return "none";
 }

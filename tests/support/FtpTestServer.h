@@ -30,6 +30,7 @@ enum class FtpFault {
     Hang,               // new connections are accepted and never answered, not even a greeting
     HangOnDirectory,    // CWD is never answered
     HangOnStore,        // STOR is never answered
+    TrickleGreeting,    // the greeting is continued with a "220-" line every 0.3 s, for ever
 };
 
 class FtpTestServer {

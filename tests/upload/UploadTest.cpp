@@ -79,12 +79,13 @@ protected:
         Configure(*uploader_);
     }
 
-    void Configure(CMyFtpUploader& uploader) {
+    void Configure(CMyFtpUploader& uploader) { Configure(uploader, ftp_); }
+    void Configure(CMyFtpUploader& uploader, FtpTestServer& server) {
         uploader.SetErrorBox([this](const char*) { ++errorBoxes_; });
         uploader.site.serverAddress = "127.0.0.1";
-        uploader.site.port = ftp_.Port();
-        uploader.site.userName = ftp_.User();
-        uploader.site.password = ftp_.Password();
+        uploader.site.port = server.Port();
+        uploader.site.userName = server.User();
+        uploader.site.password = server.Password();
         uploader.site.passiveMode = 1;
         uploader.site.remotePath = "/ip.html";
         uploader.site.templateFile = templatePath_;
@@ -275,15 +276,17 @@ bool StepUnderWay(const std::vector<std::string>& lines, const char* stepLine) {
 
 // A server that accepts and then never answers would hold a step for good under Wine, whose
 // WinINet neither honours the receive time-out nor wakes a blocked FTP command when its handles
-// are closed. Each step is cut off at the uploader's own deadline all the same.
+// are closed. Each step is cut off at the uploader's own deadline all the same. The server stays
+// busy while the abandoned step holds it, so each case has a server of its own.
 TEST_F(UploadTest, EveryStepThatHangsIsCutOffAtTheStepDeadline) {
     for (const HangingStep& step : kHangingSteps) {
         SCOPED_TRACE(static_cast<int>(step.fault));
+        FtpTestServer server;
         RecordingLog log;
         CMyFtpUploader uploader(log, generator_);
-        Configure(uploader);
+        Configure(uploader, server);
         uploader.SetStepTimeout(1000);
-        ftp_.SetFault(step.fault);
+        server.SetFault(step.fault);
         const auto start = Clock::now();
         EXPECT_FALSE(uploader.Upload());
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
@@ -294,7 +297,7 @@ TEST_F(UploadTest, EveryStepThatHangsIsCutOffAtTheStepDeadline) {
         if (step.fault == FtpFault::HangOnStore) {
             // The abandoned store still holds the page open inside WinINet until the server goes;
             // the next posting's CloseConnection deletes it then.
-            ftp_.Stop();
+            server.Stop();
             EXPECT_TRUE(WaitUntil(
                 [&] {
                     uploader.CloseConnection();
@@ -304,6 +307,24 @@ TEST_F(UploadTest, EveryStepThatHangsIsCutOffAtTheStepDeadline) {
         }
         EXPECT_FALSE(PageFileExists());
     }
+}
+
+// A greeting continued for ever holds the abandoned connect for good: later postings to that
+// server start nothing and say why, so it costs one connection however often the timer fires.
+TEST_F(UploadTest, AServerThatTricklesItsGreetingHoldsOneConnectionNotOnePerPosting) {
+    uploader_->SetStepTimeout(1000);
+    ftp_.SetFault(FtpFault::TrickleGreeting);
+    EXPECT_FALSE(uploader_->Upload());
+    for (int posting = 0; posting < 2; ++posting) {
+        const auto start = Clock::now();
+        EXPECT_FALSE(uploader_->Upload());
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+    }
+    EXPECT_EQ(
+        log_.StepLines(),
+        (std::vector<std::string>{
+            kTimedOut, "The server still has not answered an earlier upload, so this one was not started.",
+            "The server still has not answered an earlier upload, so this one was not started."}));
 }
 
 TEST_F(UploadTest, CancelEndsAnUploadBlockedInAnyStepAndRefusesLaterOnes) {

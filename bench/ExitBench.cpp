@@ -1,0 +1,190 @@
+// How long Exit takes to end the real program while something is under way: a hanging lookup, an
+// upload hanging at each step, and each modal box open. For each case: the time from the tray's
+// "E&xit" command to the end of the process, and how the process ended; then each case's median.
+// An icon of the bench's own stays in the tray throughout (see TrayAnchor.h), so the figures are
+// the program's and not Wine's wait when the tray empties.
+// Runs under Wine with the loopback FTP server and echo proxy of the tests:
+//   scripts/wine-run.sh BUILD_DIR bench/exit_bench.exe [repeats]
+// Prints figures only; it asserts nothing.
+
+#include "resources/AdvancedPageIds.h"
+#include "resources/TrayMenuIds.h"
+#include "tests/e2e/TovraProcess.h"
+#include "tests/e2e/TrayAnchor.h"
+#include "tests/support/EchoProxyServer.h"
+#include "tests/support/FtpTestServer.h"
+
+#include <winsock2.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <vector>
+
+using namespace tovra::test;
+
+namespace {
+
+// An FTP "server" that accepts and hangs up at once: the connect fails with no text at all, which
+// is what brings up "Could not retrieve Error Message!".
+class HangUpServer {
+public:
+    HangUpServer() {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 8);
+        int length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] {
+            for (;;) {
+                const SOCKET client = ::accept(listener_, nullptr, nullptr);
+                if (client == INVALID_SOCKET)
+                    return;
+                ::closesocket(client);
+            }
+        });
+    }
+    ~HangUpServer() {
+        ::closesocket(listener_);
+        thread_.join();
+        ::WSACleanup();
+    }
+    HangUpServer(const HangUpServer&) = delete;
+    HangUpServer& operator=(const HangUpServer&) = delete;
+
+    unsigned short Port() const { return port_; }
+
+private:
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    std::thread thread_;
+};
+
+struct Servers {
+    FtpTestServer& ftp;
+    EchoProxyServer& echo;
+};
+
+struct Case {
+    const char* name;
+    // Prepares the servers before the start (may be empty).
+    std::function<void(Servers&)> before;
+    // Runs after the start until the situation is reached; false when it was not.
+    std::function<bool(TovraProcess&, Servers&)> reach;
+    // The upload goes to the hang-up server instead of the FTP server.
+    bool toHangUpServer = false;
+};
+
+std::vector<Case> Cases() {
+    auto ftpFault = [](FtpFault fault) { return [fault](Servers& s) { s.ftp.SetFault(fault); }; };
+    auto logSays = [](const char* text) {
+        return [text](TovraProcess& t, Servers&) { return t.WaitForLogLine(text, 30s); };
+    };
+    return {
+        {"idle", nullptr, logSays("File uploaded successfully!")},
+        {"lookup hangs", [](Servers& s) { s.echo.Hang("ifconfig.me"); },
+         [](TovraProcess&, Servers& s) {
+             return WaitUntil([&] { return !s.echo.Requests().empty(); }, 30s);
+         }},
+        {"FTP greeting hangs", ftpFault(FtpFault::Hang), logSays("Connecting to ")},
+        {"CWD hangs", ftpFault(FtpFault::HangOnDirectory), logSays("Setting remote directory...")},
+        {"STOR hangs", ftpFault(FtpFault::HangOnStore), logSays("Uploading file...")},
+        {"About box open", nullptr,
+         [](TovraProcess& t, Servers&) {
+             t.SendTrayCommand(ID_TRAY_ABOUT);
+             return t.WaitForDialog("About Tovra", 30s) != nullptr;
+         }},
+        {"Add IP Site open", nullptr,
+         [](TovraProcess& t, Servers&) {
+             t.SendTrayCommand(ID_TRAY_SHOW);
+             WaitUntil([&] { return t.Control(IDC_IP_SITE_ADD) != nullptr; }, 30s);
+             t.PressPageButton(IDC_IP_SITE_ADD);
+             return t.WaitForDialog("Add IP Site", 30s) != nullptr;
+         }},
+        // The main window stays hidden, so the box is the only visible "Tovra".
+        {"error box open", nullptr,
+         [](TovraProcess& t, Servers&) { return t.WaitForDialog("Tovra", 30s) != nullptr; }, true},
+    };
+}
+
+// One start of the program in the case's situation, then Exit; prints the run's line and returns
+// the milliseconds from Exit to the end of the process (negative when the situation was not
+// reached).
+double RunOnce(const Case& c, int run, unsigned short hangUpPort) {
+    FtpTestServer ftp;
+    EchoProxyServer echo;
+    echo.UseAsProxyForThisProcess();
+    echo.Answer("ifconfig.me", 200, "198.51.100.23");
+    const std::string templatePath = ftp.HomeWindowsPath() + "\\..\\tovra-exit-bench.html";
+    std::ofstream(templatePath, std::ios::binary) << "<html><IPAddress></html>";
+    TestRegistry registry;
+    registry.Set("SiteAddress", "127.0.0.1");
+    registry.Set("SitePort", std::to_string(c.toHangUpServer ? hangUpPort : ftp.Port()));
+    registry.Set("SiteUsername", ftp.User());
+    registry.Set("SitePassword", ftp.Password());
+    registry.Set("SiteRemotePath", "/pub/ip.html");
+    registry.Set("SitePasvMode", "1");
+    registry.Set("LocalTemplateFile", templatePath);
+    registry.Set("GetWebAddress", "1");
+    registry.Set("ForcePost", "1");
+    ftp.MakeDirectory("pub");
+    Servers servers{ftp, echo};
+    if (c.before)
+        c.before(servers);
+
+    double ms = -1;
+    {
+        TovraProcess tovra;
+        if (!tovra.WaitForMainWindow() || !c.reach(tovra, servers)) {
+            std::printf("%-20s run %d: situation not reached\n", c.name, run);
+        } else {
+            const auto asked = std::chrono::steady_clock::now();
+            tovra.SendTrayCommand(ID_TRAY_EXIT);
+            const bool ended = tovra.WaitForExit(30s);
+            ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+            std::printf("%-20s run %d: %s after %.0f ms, exit code %lu\n", c.name, run,
+                        ended ? "ended" : "STILL RUNNING", ms, ended ? tovra.ExitCode() : 0UL);
+        }
+        std::fflush(stdout);
+    }
+    ::DeleteFileA(templatePath.c_str());
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const TrayAnchor anchor("Tovra exit bench");
+    if (!anchor.Added())
+        std::printf("warning: the bench's own tray icon was not added; each Exit may include Wine's 2 s\n");
+    HangUpServer hangUp;
+    std::vector<std::pair<const char*, std::vector<double>>> figures;
+    for (const Case& c : Cases()) {
+        std::vector<double> ms;
+        for (int run = 1; run <= repeats; ++run) {
+            if (const double taken = RunOnce(c, run, hangUp.Port()); taken >= 0)
+                ms.push_back(taken);
+        }
+        std::sort(ms.begin(), ms.end());
+        figures.emplace_back(c.name, ms);
+    }
+    std::printf("\nExit to process end, median (min, max) of %d runs:\n", repeats);
+    for (const auto& [name, ms] : figures) {
+        if (ms.empty())
+            std::printf("  %-20s not reached\n", name);
+        else
+            std::printf("  %-20s %6.0f ms (%.0f, %.0f)%s\n", name, ms[ms.size() / 2], ms.front(), ms.back(),
+                        ms.back() >= 30000 ? ", still running at 30 s" : "");
+    }
+    return 0;
+}
