@@ -4,70 +4,28 @@
 // An icon of the bench's own stays in the tray throughout (see TrayAnchor.h), so the figures are
 // the program's and not Wine's wait when the tray empties.
 // Runs under Wine with the loopback FTP server and echo proxy of the tests:
-//   scripts/wine-run.sh BUILD_DIR bench/exit_bench.exe [repeats]
+//   scripts/wine-run.sh BUILD_DIR bench/exit_bench.exe [repeats] [case]
+// A case name ("About box open") runs that case alone.
 // Prints figures only; it asserts nothing.
 
 #include "resources/AdvancedPageIds.h"
+#include "resources/MainDialogIds.h"
 #include "resources/TrayMenuIds.h"
 #include "tests/e2e/TovraProcess.h"
 #include "tests/e2e/TrayAnchor.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
 
-#include <winsock2.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <thread>
 #include <vector>
 
 using namespace tovra::test;
 
 namespace {
-
-// An FTP "server" that accepts and hangs up at once: the connect fails with no text at all, which
-// is what brings up "Could not retrieve Error Message!".
-class HangUpServer {
-public:
-    HangUpServer() {
-        WSADATA data;
-        ::WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 8);
-        int length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] {
-            for (;;) {
-                const SOCKET client = ::accept(listener_, nullptr, nullptr);
-                if (client == INVALID_SOCKET)
-                    return;
-                ::closesocket(client);
-            }
-        });
-    }
-    ~HangUpServer() {
-        ::closesocket(listener_);
-        thread_.join();
-        ::WSACleanup();
-    }
-    HangUpServer(const HangUpServer&) = delete;
-    HangUpServer& operator=(const HangUpServer&) = delete;
-
-    unsigned short Port() const { return port_; }
-
-private:
-    SOCKET listener_ = INVALID_SOCKET;
-    unsigned short port_ = 0;
-    std::thread thread_;
-};
 
 struct Servers {
     FtpTestServer& ftp;
@@ -80,8 +38,6 @@ struct Case {
     std::function<void(Servers&)> before;
     // Runs after the start until the situation is reached; false when it was not.
     std::function<bool(TovraProcess&, Servers&)> reach;
-    // The upload goes to the hang-up server instead of the FTP server.
-    bool toHangUpServer = false;
 };
 
 std::vector<Case> Cases() {
@@ -110,16 +66,30 @@ std::vector<Case> Cases() {
              t.PressPageButton(IDC_IP_SITE_ADD);
              return t.WaitForDialog("Add IP Site", 30s) != nullptr;
          }},
-        // The main window stays hidden, so the box is the only visible "Tovra".
-        {"error box open", nullptr,
-         [](TovraProcess& t, Servers&) { return t.WaitForDialog("Tovra", 30s) != nullptr; }, true},
+        // A server that hangs up at once brings up "Could not retrieve Error Message!". The main
+        // window stays hidden, so the box is the only visible "Tovra". The start-up check posts.
+        {"error box open", ftpFault(FtpFault::HangUp),
+         [](TovraProcess& t, Servers&) { return t.WaitForDialog("Tovra", 30s) != nullptr; }},
+        // The same box from "Post IP now", which posts the stored address on a thread of its own;
+        // the start-up check finds no address and posts nothing.
+        {"error box (button)",
+         [](Servers& s) {
+             s.ftp.SetFault(FtpFault::HangUp);
+             s.echo.Answer("ifconfig.me", 404, "");
+         },
+         [](TovraProcess& t, Servers&) {
+             if (!t.WaitForLogLine("No IP Address could be detected.", 60s))
+                 return false;
+             t.PressPageButton(IDC_MAIN_POST_NOW);
+             return t.WaitForDialog("Tovra", 30s) != nullptr;
+         }},
     };
 }
 
 // One start of the program in the case's situation, then Exit; prints the run's line and returns
 // the milliseconds from Exit to the end of the process (negative when the situation was not
 // reached).
-double RunOnce(const Case& c, int run, unsigned short hangUpPort) {
+double RunOnce(const Case& c, int run) {
     FtpTestServer ftp;
     EchoProxyServer echo;
     echo.UseAsProxyForThisProcess();
@@ -128,7 +98,7 @@ double RunOnce(const Case& c, int run, unsigned short hangUpPort) {
     std::ofstream(templatePath, std::ios::binary) << "<html><IPAddress></html>";
     TestRegistry registry;
     registry.Set("SiteAddress", "127.0.0.1");
-    registry.Set("SitePort", std::to_string(c.toHangUpServer ? hangUpPort : ftp.Port()));
+    registry.Set("SitePort", std::to_string(ftp.Port()));
     registry.Set("SiteUsername", ftp.User());
     registry.Set("SitePassword", ftp.Password());
     registry.Set("SiteRemotePath", "/pub/ip.html");
@@ -136,6 +106,7 @@ double RunOnce(const Case& c, int run, unsigned short hangUpPort) {
     registry.Set("LocalTemplateFile", templatePath);
     registry.Set("GetWebAddress", "1");
     registry.Set("ForcePost", "1");
+    registry.Set("LastIP", "198.51.100.23");
     ftp.MakeDirectory("pub");
     Servers servers{ftp, echo};
     if (c.before)
@@ -167,12 +138,13 @@ int main(int argc, char** argv) {
     const TrayAnchor anchor("Tovra exit bench");
     if (!anchor.Added())
         std::printf("warning: the bench's own tray icon was not added; each Exit may include Wine's 2 s\n");
-    HangUpServer hangUp;
     std::vector<std::pair<const char*, std::vector<double>>> figures;
     for (const Case& c : Cases()) {
+        if (argc > 2 && std::string(argv[2]) != c.name)
+            continue;
         std::vector<double> ms;
         for (int run = 1; run <= repeats; ++run) {
-            if (const double taken = RunOnce(c, run, hangUp.Port()); taken >= 0)
+            if (const double taken = RunOnce(c, run); taken >= 0)
                 ms.push_back(taken);
         }
         std::sort(ms.begin(), ms.end());

@@ -1,7 +1,7 @@
 // What a silent or trickling server costs the network layer: how long a hanging lookup and a
 // silent FTP step take to be given up (with the log lines the user sees), and the threads,
-// connections and private memory left behind after ten checks of a trickling echo site and ten
-// postings to an FTP server that trickles its greeting.
+// connections and memory (committed, working set) left behind after ten checks of a trickling
+// echo site and ten postings to an FTP server that trickles its greeting.
 // Runs under Wine with the loopback FTP server and echo proxy of the tests:
 //   scripts/wine-run.sh BUILD_DIR bench/network_bench.exe [trickle-bound-ms]
 // The trickle rounds use a short bound (1000 ms by default): what is left behind does not depend
@@ -16,12 +16,12 @@
 #include <winsock2.h>
 
 #include <iphlpapi.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -47,7 +47,8 @@ private:
 struct Footprint {
     unsigned threads = 0;
     unsigned connections = 0; // established, to the server's port, seen from our side
-    double privateMb = 0;
+    double committedMb = 0;
+    double workingSetMb = 0;
 };
 
 Footprint Measure(unsigned short serverPort) {
@@ -66,19 +67,21 @@ Footprint Measure(unsigned short serverPort) {
             f.connections += table->table[i].dwState == MIB_TCP_STATE_ESTAB &&
                              ntohs(static_cast<u_short>(table->table[i].dwRemotePort)) == serverPort;
     }
-    // Wine reports no private memory of its own; Linux does, through drive Z:.
-    std::ifstream rollup("Z:\\proc\\self\\smaps_rollup");
-    std::string line;
-    while (std::getline(rollup, line))
-        if (line.rfind("Private_Clean:", 0) == 0 || line.rfind("Private_Dirty:", 0) == 0)
-            f.privateMb += std::atoll(line.c_str() + 14) / 1024.0;
+    // Under Wine, PrivateUsage reads 0; the working set and the committed pages are Linux's own
+    // figures for this process (VmRSS, and what Wine counts as committed).
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
+    f.committedMb = memory.PagefileUsage / 1048576.0;
+    f.workingSetMb = memory.WorkingSetSize / 1048576.0;
     return f;
 }
 
 void Print(const char* what, const Footprint& before, const Footprint& after) {
-    std::printf("  %s: threads %u -> %u, connections %u -> %u, private memory %.1f -> %.1f MB\n", what,
-                before.threads, after.threads, before.connections, after.connections, before.privateMb,
-                after.privateMb);
+    std::printf("  %s: threads %u -> %u, connections %u -> %u, committed %.2f -> %.2f MB, "
+                "working set %.2f -> %.2f MB\n",
+                what, before.threads, after.threads, before.connections, after.connections,
+                before.committedMb, after.committedMb, before.workingSetMb, after.workingSetMb);
 }
 
 double MsSince(Clock::time_point start) {

@@ -45,6 +45,11 @@ public:
     // The tray picture (icon resource number).
     virtual void SetTrayIcon(int iconId) = 0;
 
+    // Shows text in a message box over the window once the asking call has returned, so that no
+    // worker waits for the user. While one box is asked for or open, a second is not shown. A view
+    // without boxes shows nothing.
+    virtual void ShowMessageBox(std::string_view) {}
+
     // What the last posting came to: failed (no address detected, the settings refused, or the
     // upload failed), with a one-line reason; or not, the page on the server being up to date.
     // Never called for a display-only check.

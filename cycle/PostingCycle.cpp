@@ -90,8 +90,14 @@ CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings
       programVersion_(std::move(options.programVersion)),
       uploader_(std::make_unique<CMyFtpUploader>(*this, std::move(options.pageGenerator))) {
     uploader_->SetStepTimeout(options.uploadStepTimeoutMs);
-    if (options.errorBox)
+    if (options.errorBox) {
         uploader_->SetErrorBox(std::move(options.errorBox));
+        return;
+    }
+    // The box shows on the window thread while the posting thread goes on: a thread waiting for
+    // the user would hold every later check and post, and Exit, for as long as nobody clicks.
+    uploader_->SetErrorBox(
+        [this](const char* text) { view_->RunOnWindowThread([&] { view_->ShowMessageBox(text); }); });
 }
 
 CPostingCycle::~CPostingCycle() {

@@ -58,7 +58,7 @@ struct PostingCycleOptions {
     PageGenerator pageGenerator; // where the page is generated
     DWORD uploadStepTimeoutMs = kUploadStepTimeoutMs;
     std::function<LocalDateTime()> clock;      // the log's time; the local time when empty
-    std::function<void(const char*)> errorBox; // the uploader's box; a message box when empty
+    std::function<void(const char*)> errorBox; // the uploader's box; the view's message box when empty
     std::wstring logFilePath;                  // the log on disk (LogFile); none when empty
     std::string programVersion;                // named in the log file's line that opens a run
 };

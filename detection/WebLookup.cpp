@@ -32,8 +32,6 @@ LookupFailure FailureOf(DWORD code) {
     switch (code) {
     case ERROR_INTERNET_TIMEOUT:
         return LookupFailure::TimedOut;
-    case ERROR_INTERNET_OPERATION_CANCELLED:
-        return LookupFailure::Stopped;
     case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
     case ERROR_INTERNET_SEC_CERT_DATE_INVALID:

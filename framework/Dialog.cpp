@@ -179,7 +179,9 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         if (ReturnsResultDirectly(message))
             return result;
-        ::SetWindowLongPtrA(Handle(), DWLP_MSGRESULT, result);
+        // A modal box that the hook ran may have ended with the window (the program's Exit).
+        if (Handle())
+            ::SetWindowLongPtrA(Handle(), DWLP_MSGRESULT, result);
         return TRUE;
     }
     }

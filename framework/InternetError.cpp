@@ -84,13 +84,4 @@ InternetError InternetError::FromLastError() {
     return InternetError(code, std::move(text), reply);
 }
 
-InternetError InternetError::Cancelled() {
-    return FromCode(ERROR_INTERNET_OPERATION_CANCELLED, "The operation was cancelled.");
-}
-
-InternetError InternetError::FromCode(DWORD code, const char* fallbackText) {
-    std::string text = MessageText(code);
-    return InternetError(code, text.empty() ? std::string(fallbackText) : std::move(text));
-}
-
 } // namespace tovra

@@ -25,11 +25,6 @@ public:
     // The calling thread's last error and the server's last reply on that thread. WinINet keeps
     // both per thread, so this must run on the thread whose call failed, before any other call.
     static InternetError FromLastError();
-    // An error we raise ourselves (a deadline, a stop), with wininet.dll's text for the code or,
-    // when it has none, `fallbackText`.
-    static InternetError FromCode(DWORD code, const char* fallbackText);
-    // What a step throws when its session was stopped, or its handle is gone.
-    static InternetError Cancelled();
 
     DWORD Code() const noexcept { return code_; }
     const std::string& Text() const noexcept { return text_; }

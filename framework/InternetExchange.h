@@ -17,7 +17,6 @@
 // by a caller that keeps the exchange after Finished).
 
 #include "framework/InternetError.h"
-#include "framework/UniqueHandle.h"
 #include "framework/Win32Handles.h"
 #include "framework/WorkerThread.h"
 
@@ -57,7 +56,9 @@ public:
     // Helper: a step begins that may take boundMs. False once the caller has walked away: the
     // body then returns without starting the step.
     bool BeginStep(DWORD boundMs);
+    // Helper: whether the caller still waits, without starting a step.
     bool Wanted();
+    // Helper, or a caller closing handles it kept: a line for the log while the gate is open.
     void Log(std::string_view line);
 
     // InternetOpenA with the status callback installed when there is a StatusText. Throws
@@ -66,6 +67,7 @@ public:
     // The context to open connections and requests with, so that their notifications come here.
     DWORD_PTR Context() noexcept { return reinterpret_cast<DWORD_PTR>(this); }
 
+    // Public for make_shared only; use Create.
     InternetExchange(std::string server, Body body, LineSink log, StatusText statusText);
 
 protected:

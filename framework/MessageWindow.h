@@ -1,5 +1,5 @@
 #pragma once
-// Base of the program's hidden windows (the tray icon's, the invoker's): a window class of its
+// Base of the program's hidden windows (the tray icon's): a window class of its
 // own and a virtual message handler. The object travels through CreateWindowEx's create
 // parameters and is picked up at WM_NCCREATE, so HandleMessage sees every message from then on.
 //

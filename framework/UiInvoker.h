@@ -13,6 +13,8 @@
 // it still co-owns, never a freed window. The joining thread must handle sent messages while it
 // waits (WorkerThread::Join does): that is how a caller blocked at the moment of Close() is
 // released.
+// Not a MessageWindow: the last reference may be dropped on a worker, which cannot destroy the
+// window, so the window must not point back at this object; its procedure finds each call by number.
 
 #include <windows.h>
 

@@ -37,6 +37,10 @@ UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
 // real interval counts from the moment the thread runs.
 constexpr unsigned kStartupIntervalMinutes = 10;
 
+// Posted to the window by ShowMessageBoxLater. It carries nothing: the text waits in the window,
+// so the same number posted by another program shows nothing.
+constexpr UINT WM_SHOW_MESSAGE_BOX = WM_APP + 1;
+
 } // namespace
 
 CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
@@ -205,6 +209,13 @@ void CMainDialog::ExitProgram() {
     Destroy();
 }
 
+void CMainDialog::ShowMessageBoxLater(std::string_view text) {
+    if (stopped_ || text.empty() || !messageBoxText_.empty())
+        return;
+    messageBoxText_ = text;
+    ::PostMessageA(Handle(), WM_SHOW_MESSAGE_BOX, 0, 0);
+}
+
 void CMainDialog::ToggleMainWindow() {
     if (IsVisible()) {
         Hide();
@@ -318,6 +329,14 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_.get());
+        return true;
+    case WM_SHOW_MESSAGE_BOX:
+        // Exit may come while the box is open: destroying this window closes the box it owns, and
+        // nothing here touches the window after the box returns.
+        if (!stopped_ && !messageBoxText_.empty())
+            ::MessageBoxA(Handle(), messageBoxText_.c_str(), "Tovra", MB_OK);
+        messageBoxText_.clear();
+        result = 0;
         return true;
     case WM_INTERVAL_TICK:
         // A tick sent while Exit waits for the timer must start nothing.

@@ -32,6 +32,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tovra {
@@ -77,6 +79,10 @@ public:
     void ShowMainWindow();
     // The tray's Exit: stops the workers, then destroys the window.
     void ExitProgram();
+    // Shows text in a message box owned by this window once the current message has been handled.
+    // One box at a time: a box left open overnight must not gather another for every failed post.
+    // Exit closes an open box with the window.
+    void ShowMessageBoxLater(std::string_view text);
 
     // Registry -> settings -> controls, and back. Save is the only writer of the registry.
     void LoadSettings();
@@ -135,7 +141,8 @@ private:
     std::shared_ptr<CPostingCycle> cycle_;
     std::shared_ptr<CIpAddressChecker> checker_;
     std::shared_ptr<CTimeWait> timer_;
-    bool stopped_ = false; // the workers have been stopped; the window no longer takes their messages
+    bool stopped_ = false;       // the workers have been stopped; the window no longer takes their messages
+    std::string messageBoxText_; // the box asked for or open; empty when none
 };
 
 } // namespace tovra

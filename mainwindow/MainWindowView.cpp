@@ -63,4 +63,8 @@ void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason) {
     window_.TrayStatus().ShowPostingResult(failed, reason);
 }
 
+void CMainWindowView::ShowMessageBox(std::string_view text) {
+    window_.ShowMessageBoxLater(text);
+}
+
 } // namespace tovra

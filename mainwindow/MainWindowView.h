@@ -32,6 +32,7 @@ public:
     void ShowSiteSetting(SiteField field) override;
     void SetTrayIcon(int iconId) override;
     void ShowPostingResult(bool failed, std::string_view reason) override;
+    void ShowMessageBox(std::string_view text) override;
 
 private:
     const std::shared_ptr<UiInvoker> invoker_;

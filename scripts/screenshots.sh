@@ -142,7 +142,8 @@ HTML
     DISPLAY=$(TOVRA_XVFB_SCREEN="$((1280 * dpi / 96))x$((1024 * dpi / 96))x24" tovra_ensure_xvfb "$state")
     export DISPLAY
     unset XAUTHORITY
-    tovra_ensure_wineserver "$state" "$DISPLAY"
+    # Managed, as the pictures have always been taken: Wine draws no frame of its own around them.
+    TOVRA_WINE_MANAGED=Y tovra_ensure_wineserver "$state" "$DISPLAY"
 
     tovra_say "starting $exe"
     http_proxy=http://127.0.0.1:$proxy_port wine "$exe" </dev/null >"$state/tovra.log" 2>&1 &

@@ -156,6 +156,16 @@ tovra_ensure_wineserver() {
         wineserver -p {lock}>&- </dev/null >/dev/null 2>&1 || rc=$?
     fi
     if ((rc == 0)); then
+        # The folder's Xvfb has no window manager, and Wine waits 2 s for one each time a shown
+        # window with a caption is hidden or destroyed (a dialog closing, the program ending with
+        # a box open): there Wine manages tovra's windows itself. Only tovra's: the tray tests
+        # read Wine's own tray window as the window manager leaves it. On the user's display,
+        # the user's window manager does. TOVRA_WINE_MANAGED (Y or N) decides instead.
+        local managed=Y
+        [[ -r $build_dir/xvfb.display && $(<"$build_dir/xvfb.display") == "$display" ]] && managed=N
+        managed=${TOVRA_WINE_MANAGED:-$managed}
+        DISPLAY=$display wine reg add 'HKCU\Software\Wine\AppDefaults\tovra.exe\X11 Driver' /v Managed \
+            /d "$managed" /f {lock}>&- </dev/null >/dev/null 2>&1 || true
         # Start Wine's services now, with no pipes to hold: started by the first test instead,
         # they would keep its output pipe open for the server's whole life and CTest would wait
         # for that test until its time-out.

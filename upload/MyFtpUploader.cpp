@@ -43,10 +43,6 @@ std::string ConnectErrorText(const InternetError& error) {
     return text;
 }
 
-void ShowMessageBox(const char* text) {
-    ::MessageBoxA(nullptr, text, "Tovra", MB_OK);
-}
-
 // Every posting that fails ends with a line that says why: the server's reply ("550 ..."), or
 // WinINet's own words, such as its own time-out on a reply that came too late. It must be read on
 // the thread whose call failed.
@@ -159,8 +155,7 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
 } // namespace
 
 CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), errorBox_(&ShowMessageBox),
-      cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    : log_(log), generator_(std::move(generator)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();

@@ -61,7 +61,8 @@ public:
 
     // Seams. The bound of each blocking step (connect and log in, change directory, transfer).
     void SetStepTimeout(DWORD milliseconds) { stepTimeoutMs_ = milliseconds; }
-    // Shown when a failed connection carries no error text at all; a message box by default.
+    // Called on the uploading thread when a failed connection carries no error text at all. The
+    // owner shows the box; the call must not wait for the user. None by default.
     void SetErrorBox(std::function<void(const char* text)> show) { errorBox_ = std::move(show); }
 
 private:

@@ -69,6 +69,7 @@ public:
     void ShowPostingResult(bool failed, std::string_view reason) override {
         results_.push_back(failed ? std::string(reason) : "posted");
     }
+    void ShowMessageBox(std::string_view text) override { boxes_.push_back(std::string(text)); }
 
     template <typename T> T Read(T FakeView::*member) {
         std::lock_guard<std::recursive_mutex> lock(window_);
@@ -109,6 +110,7 @@ public:
     std::optional<SiteField> focus_;
     std::vector<int> icons_;
     std::vector<std::string> results_; // "posted", or the reason of a failure
+    std::vector<std::string> boxes_;
 };
 
 class PostingCycleTest : public ::testing::Test {

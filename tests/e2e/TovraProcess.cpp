@@ -1,5 +1,6 @@
 #include "tests/e2e/TovraProcess.h"
 
+#include "resources/MainDialogIds.h"
 #include "resources/TrayMenuIds.h"
 
 #include <shellapi.h>
@@ -20,6 +21,7 @@ struct WindowSearch {
     const char* className;
     const char* title;
     bool visibleOnly = false;
+    int childId = 0; // when not 0, only a window with a child of this id matches
     HWND found = nullptr;
 };
 
@@ -27,7 +29,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || (search->visibleOnly && !::IsWindowVisible(window)))
+    if (owner != search->processId || (search->visibleOnly && !::IsWindowVisible(window)) ||
+        (search->childId != 0 && ::GetDlgItem(window, search->childId) == nullptr))
         return TRUE;
     char className[64] = {};
     ::GetClassNameA(window, className, sizeof className);
@@ -43,8 +46,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
-HWND FindTopLevel(DWORD processId, const char* className, const char* title, bool visibleOnly = false) {
-    WindowSearch search{processId, className, title, visibleOnly};
+HWND FindTopLevel(DWORD processId, const char* className, const char* title, bool visibleOnly = false,
+                  int childId = 0) {
+    WindowSearch search{processId, className, title, visibleOnly, childId};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -133,7 +137,8 @@ DWORD TovraProcess::ExitCode() const {
 }
 
 HWND TovraProcess::MainWindow() const {
-    return FindTopLevel(processId_, "#32770", "Tovra");
+    // A message box of the program has the same class and title; only the main window has tabs.
+    return FindTopLevel(processId_, "#32770", "Tovra", false, IDC_MAIN_TABS);
 }
 
 HWND TovraProcess::WaitForMainWindow(std::chrono::milliseconds timeout) const {

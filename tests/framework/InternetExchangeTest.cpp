@@ -62,12 +62,12 @@ protected:
 // than one bound.
 TEST_F(InternetExchangeTest, EachStepRestartsTheBound) {
     const auto exchange = InternetExchange::Create("steps:1", [](InternetExchange& exchange) {
-        for (int step = 0; step < 3 && exchange.BeginStep(500); ++step)
-            Sleep(300); // a step's work, well inside its bound
+        for (int step = 0; step < 3 && exchange.BeginStep(1000); ++step)
+            Sleep(400); // a step's work, well inside its bound
     });
     const auto start = Clock::now();
-    EXPECT_EQ(exchange->Perform(stop_.get(), 500), Outcome::Finished);
-    EXPECT_GT(Clock::now() - start, 800ms);
+    EXPECT_EQ(exchange->Perform(stop_.get(), 1000), Outcome::Finished);
+    EXPECT_GT(Clock::now() - start, 1100ms);
 }
 
 // At the bound the caller walks away at once and hears nothing more from the helper, which may
@@ -80,14 +80,14 @@ TEST_F(InternetExchangeTest, ATimeOutWalksAwayAndKeepsTheServerBusyUntilTheHelpe
 
     EXPECT_EQ(InternetExchange::Create("silent:21", [](InternetExchange&) {})->Perform(stop_.get(), 300),
               Outcome::ServerBusy);
-    EXPECT_EQ(InternetExchange::Create("other:21", [](InternetExchange&) {})->Perform(stop_.get(), 300),
+    EXPECT_EQ(InternetExchange::Create("other:21", [](InternetExchange&) {})->Perform(stop_.get(), 5000),
               Outcome::Finished);
 
     ReleaseAndExpectSilence();
     EXPECT_TRUE(test::WaitUntil(
         [&] {
             return InternetExchange::Create("silent:21", [](InternetExchange&) {
-                   })->Perform(stop_.get(), 300) == Outcome::Finished;
+                   })->Perform(stop_.get(), 5000) == Outcome::Finished;
         },
         5s));
 }
@@ -102,7 +102,7 @@ TEST_F(InternetExchangeTest, AStopWalksAwayAtOnceButLeavesTheServerFree) {
     EXPECT_EQ(exchange->Perform(stop_.get(), 30000), Outcome::Stopped);
     stopper.join();
     ResetEvent(stop_.get());
-    EXPECT_EQ(InternetExchange::Create("stopped:80", [](InternetExchange&) {})->Perform(stop_.get(), 300),
+    EXPECT_EQ(InternetExchange::Create("stopped:80", [](InternetExchange&) {})->Perform(stop_.get(), 5000),
               Outcome::Finished);
 
     ReleaseAndExpectSilence();

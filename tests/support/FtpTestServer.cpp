@@ -24,6 +24,8 @@ const char* FaultName(FtpFault fault) {
         return "drop";
     case FtpFault::Hang:
         return "hang";
+    case FtpFault::HangUp:
+        return "hang_up";
     case FtpFault::HangOnDirectory:
         return "hang_cwd";
     case FtpFault::HangOnStore:

@@ -28,6 +28,7 @@ enum class FtpFault {
     StoreRefused,       // every STOR gets "553 Store refused by the test."
     DropDuringTransfer, // control and data connections close when the first stored bytes arrive
     Hang,               // new connections are accepted and never answered, not even a greeting
+    HangUp,             // new connections are closed at once: the client's error carries no text
     HangOnDirectory,    // CWD is never answered
     HangOnStore,        // STOR is never answered
     TrickleGreeting,    // the greeting is continued with a "220-" line every 0.3 s, for ever

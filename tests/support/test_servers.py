@@ -14,11 +14,12 @@ the program that started it.
 Texts that may hold blanks travel as hex.
 
 FTP commands:
-    FAULT <none|login|cwd|stor|drop|hang|hang_cwd|hang_stor|trickle>
+    FAULT <none|login|cwd|stor|drop|hang|hang_up|hang_cwd|hang_stor|trickle>
         login: every login is refused; cwd: every directory change is refused; stor: every store
         is refused; drop: the control and data connections are closed when the first bytes of a
-        store arrive; hang: new connections are accepted and never answered; hang_cwd, hang_stor:
-        that command is never answered.
+        store arrive; hang: new connections are accepted and never answered; hang_up: new
+        connections are closed at once, before the greeting; hang_cwd, hang_stor: that command is
+        never answered; trickle: the greeting is continued with a "220-" line every 0.3 s for ever.
 
 Echo (HTTP proxy) commands:
     SITE <host> ANSWER <status> <hex body>   answer with that status and body
@@ -115,6 +116,9 @@ def run_ftp(control, user, password):
         def handle(self):
             if state["fault"] == "hang":
                 self.hanging = True
+                return
+            if state["fault"] == "hang_up":
+                self.close()
                 return
             if state["fault"] == "trickle":
                 self.hanging = True
