@@ -29,12 +29,14 @@ LogFile::LogFile(std::wstring path, std::uint64_t rotateBytes)
     : path_(std::move(path)), rotateBytes_(rotateBytes) {}
 
 std::wstring LogFile::DefaultPath() {
-    PWSTR folder = nullptr;
-    std::wstring path;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &folder)) && folder)
-        path = std::wstring(folder) + L"\\Tovra\\Tovra.log";
-    ::CoTaskMemFree(folder);
-    return path;
+    // SHGetFolderPath rather than SHGetKnownFolderPath, whose text must be freed with
+    // CoTaskMemFree: that one import would load COM (ole32 and rpcrt4, over 1 MB) into a program
+    // that has no other use for it.
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                  SHGFP_TYPE_CURRENT, folder)))
+        return std::wstring();
+    return std::wstring(folder) + L"\\Tovra\\Tovra.log";
 }
 
 std::wstring LogFile::RotatedPath() const {

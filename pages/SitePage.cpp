@@ -1,6 +1,7 @@
 #include "pages/SitePage.h"
 
 #include "framework/FixedText.h"
+#include "framework/SystemLibrary.h"
 #include "pages/TabPageTheme.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
@@ -14,6 +15,8 @@ namespace {
 // empty entry. The first one is selected when the dialog opens.
 constexpr char kTemplateFilter[] = "Common Documents (*.html;*.htm;*.txt)\0*.html;*.htm;*.txt\0"
                                    "All Files (*.*)\0*.*\0";
+
+using GetOpenFileNameFunction = BOOL(WINAPI*)(LPOPENFILENAMEA);
 
 } // namespace
 
@@ -54,7 +57,12 @@ bool CSitePage::BrowseTemplate() {
     // relative default "Tovra.html" would silently resolve there from then on.
     request.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
                     OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameA(&request))
+    // The dialog's library comes for the dialog alone: it brings the print spooler along, and
+    // under Wine the printing system's libraries with it (2.5 MB), all for a button that is
+    // pressed once when the program is set up.
+    const UniqueModule dialogs = LoadSystemLibrary("comdlg32.dll");
+    const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(dialogs, "GetOpenFileNameA");
+    if (getOpenFileName == nullptr || !getOpenFileName(&request))
         return false; // cancelled or failed: the box keeps its text
     SetItemText(IDC_SITE_TEMPLATE_FILE, path);
     return true;

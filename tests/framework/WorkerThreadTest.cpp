@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <vector>
 
 namespace tovra {
 namespace {
@@ -32,6 +33,29 @@ TEST(WorkerThread, RunsOnAThreadOfItsOwnAndJoins) {
     EXPECT_NE(workerThread.load(), 0u);
     EXPECT_NE(workerThread.load(), ::GetCurrentThreadId());
     EXPECT_FALSE(worker->Failure());
+}
+
+// Most of a new worker's stack is handed back as it starts; what is handed back must stay usable
+// and read as the worker wrote it.
+[[gnu::noinline]] bool FillsAndReadsBackStack(std::size_t bytes) {
+    std::vector<unsigned char> expected(bytes);
+    auto* const onStack = static_cast<volatile unsigned char*>(__builtin_alloca(bytes));
+    for (std::size_t i = 0; i < bytes; ++i)
+        onStack[i] = expected[i] = static_cast<unsigned char>(i * 7 + 1);
+    for (std::size_t i = 0; i < bytes; ++i)
+        if (onStack[i] != expected[i])
+            return false;
+    return true;
+}
+
+TEST(WorkerThread, AWorkerCanUseMostOfItsStack) {
+    std::atomic<bool> intact{false};
+    auto worker =
+        std::make_shared<LambdaWorker>([&](LambdaWorker&) { intact = FillsAndReadsBackStack(1536 * 1024); });
+    ASSERT_TRUE(worker->Start());
+    ASSERT_TRUE(worker->Join(10000));
+    EXPECT_FALSE(worker->Failure());
+    EXPECT_TRUE(intact);
 }
 
 TEST(WorkerThread, RefusesToStartWithoutSharedOwnership) {
