@@ -97,14 +97,7 @@ double RunOnce(const Case& c, int run) {
     const std::string templatePath = ftp.HomeWindowsPath() + "\\..\\tovra-exit-bench.html";
     std::ofstream(templatePath, std::ios::binary) << "<html><IPAddress></html>";
     TestRegistry registry;
-    registry.Set("SiteAddress", "127.0.0.1");
-    registry.Set("SitePort", std::to_string(ftp.Port()));
-    registry.Set("SiteUsername", ftp.User());
-    registry.Set("SitePassword", ftp.Password());
-    registry.Set("SiteRemotePath", "/pub/ip.html");
-    registry.Set("SitePasvMode", "1");
-    registry.Set("LocalTemplateFile", templatePath);
-    registry.Set("GetWebAddress", "1");
+    registry.SetFtpSite(ftp, "/pub/ip.html", templatePath);
     registry.Set("ForcePost", "1");
     registry.Set("LastIP", "198.51.100.23");
     ftp.MakeDirectory("pub");

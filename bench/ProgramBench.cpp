@@ -241,13 +241,7 @@ int main(int argc, char** argv) {
     std::ofstream(templatePath, std::ios::binary) << "<html><IPAddress> <time> <date></html>";
 
     TestRegistry registry;
-    registry.Set("SiteAddress", "127.0.0.1");
-    registry.Set("SitePort", std::to_string(ftp.Port()));
-    registry.Set("SiteUsername", ftp.User());
-    registry.Set("SitePassword", ftp.Password());
-    registry.Set("SiteRemotePath", "/ip.html");
-    registry.Set("LocalTemplateFile", templatePath);
-    registry.Set("GetWebAddress", "1");
+    registry.SetFtpSite(ftp, "/ip.html", templatePath);
     registry.Set("ForcePost", "1");
 
     // The baselines hold icons of their own in the tray while Tovra starts and stops: Wine's

@@ -43,14 +43,7 @@ protected:
 
     // A configured site on the local server, web detection, the page stored as /ip.html.
     void StoreSite(const std::string& address = "127.0.0.1") {
-        registry.Set("SiteAddress", address);
-        registry.Set("SitePort", std::to_string(ftp.Port()));
-        registry.Set("SiteUsername", ftp.User());
-        registry.Set("SitePassword", ftp.Password());
-        registry.Set("SiteRemotePath", "/ip.html");
-        registry.Set("SitePasvMode", "1");
-        registry.Set("LocalTemplateFile", templatePath);
-        registry.Set("GetWebAddress", "1");
+        registry.SetFtpSite(ftp, "/ip.html", templatePath, address);
     }
 
     bool WaitForPage(const std::string& address, std::chrono::milliseconds timeout = 30s) {

@@ -2,6 +2,7 @@
 
 #include "resources/MainDialogIds.h"
 #include "resources/TrayMenuIds.h"
+#include "tests/support/FtpTestServer.h"
 
 #include <shellapi.h>
 
@@ -239,6 +240,18 @@ void TestRegistry::Set(const char* name, const std::string& text) const {
         throw std::runtime_error("cannot create the settings key");
     ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>(text.size()));
+}
+
+void TestRegistry::SetFtpSite(const FtpTestServer& ftp, const std::string& remotePath,
+                              const std::string& templatePath, const std::string& address) const {
+    Set("SiteAddress", address);
+    Set("SitePort", std::to_string(ftp.Port()));
+    Set("SiteUsername", ftp.User());
+    Set("SitePassword", ftp.Password());
+    Set("SiteRemotePath", remotePath);
+    Set("SitePasvMode", "1");
+    Set("LocalTemplateFile", templatePath);
+    Set("GetWebAddress", "1");
 }
 
 std::string TestRegistry::Get(const char* name, const std::string& missing) const {

@@ -70,6 +70,8 @@ private:
 
 // The prefix's real HKEY_CURRENT_USER\SOFTWARE\Brannik\Tovra and the Run value, emptied when the
 // object is made and again when it goes.
+class FtpTestServer;
+
 class TestRegistry {
 public:
     TestRegistry();
@@ -78,6 +80,9 @@ public:
     TestRegistry& operator=(const TestRegistry&) = delete;
 
     void Set(const char* name, const std::string& text) const;
+    // A site on the test FTP server (passive, web detection) whose page is made from templatePath.
+    void SetFtpSite(const FtpTestServer& ftp, const std::string& remotePath, const std::string& templatePath,
+                    const std::string& address = "127.0.0.1") const;
     // The stored text; `missing` when there is no such value.
     std::string Get(const char* name, const std::string& missing = "<missing>") const;
     bool SettingsKeyExists() const;
