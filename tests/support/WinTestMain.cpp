@@ -13,6 +13,8 @@
 // it was up. So the tests run on a thread of their own; when it ends, that watcher ends too, and
 // the process gives its threads a moment to finish before it goes.
 
+#include "framework/Win32Handles.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -30,20 +32,19 @@ DWORD WINAPI RunTests(void* result) {
 
 // Some thread of this process other than the caller, or 0 when there is none.
 DWORD AnotherThread() {
-    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    const tovra::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot)
         return 0;
     const DWORD process = ::GetCurrentProcessId();
     const DWORD self = ::GetCurrentThreadId();
     DWORD found = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more && found == 0;
-         more = ::Thread32Next(snapshot, &entry)) {
+    for (BOOL more = ::Thread32First(snapshot.get(), &entry); more && found == 0;
+         more = ::Thread32Next(snapshot.get(), &entry)) {
         if (entry.th32OwnerProcessID == process && entry.th32ThreadID != self)
             found = entry.th32ThreadID;
     }
-    ::CloseHandle(snapshot);
     return found;
 }
 
@@ -56,8 +57,8 @@ void WaitForTheOtherThreads(DWORD limitMs) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline)
             return;
-        const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id);
-        if (thread == nullptr) {
+        const tovra::UniqueKernelHandle thread(::OpenThread(SYNCHRONIZE, FALSE, id));
+        if (!thread) {
             // Usually gone between the snapshot and the open; one that stays and cannot be
             // opened cannot be waited for either.
             if (id == unopened)
@@ -65,8 +66,7 @@ void WaitForTheOtherThreads(DWORD limitMs) {
             unopened = id;
             continue;
         }
-        ::WaitForSingleObject(thread, static_cast<DWORD>(deadline - now));
-        ::CloseHandle(thread);
+        ::WaitForSingleObject(thread.get(), static_cast<DWORD>(deadline - now));
     }
 }
 
@@ -75,12 +75,11 @@ void WaitForTheOtherThreads(DWORD limitMs) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     int result = 1;
-    const HANDLE tests = ::CreateThread(nullptr, 0, RunTests, &result, 0, nullptr);
-    if (tests == nullptr) {
+    const tovra::UniqueKernelHandle tests(::CreateThread(nullptr, 0, RunTests, &result, 0, nullptr));
+    if (!tests) {
         std::fprintf(stderr, "could not start the test thread (error %lu)\n", ::GetLastError());
     } else {
-        ::WaitForSingleObject(tests, INFINITE);
-        ::CloseHandle(tests);
+        ::WaitForSingleObject(tests.get(), INFINITE);
         WaitForTheOtherThreads(1000);
     }
     std::fflush(stdout);
