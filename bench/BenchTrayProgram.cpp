@@ -7,6 +7,8 @@
 //                               argument, through the proxy the environment names).
 // Each shows its window's class name, "TovraBenchTray", once it is ready, and ends on WM_CLOSE.
 
+#include "framework/Win32Handles.h"
+
 #include <windows.h>
 
 #ifdef TOVRA_BENCH_COMPARISON
@@ -36,18 +38,16 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 #ifdef TOVRA_BENCH_COMPARISON
 // One GET and its whole answer, as a lookup does; the handles are closed, WinINet stays loaded.
 void AskOnce(const char* url) {
-    const HINTERNET session = ::InternetOpenA("Tovra", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    using Internet = tovra::UniqueHandle<tovra::NullIsEmpty<HINTERNET, ::InternetCloseHandle>>;
+    const Internet session(::InternetOpenA("Tovra", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session)
         return;
-    if (const HINTERNET request =
-            ::InternetOpenUrlA(session, url, nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI, 0)) {
-        char page[4096];
-        DWORD read = 0;
-        while (::InternetReadFile(request, page, sizeof page, &read) && read != 0) {
-        }
-        ::InternetCloseHandle(request);
+    const Internet request(
+        ::InternetOpenUrlA(session.get(), url, nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI, 0));
+    char page[4096];
+    DWORD read = 0;
+    while (request && ::InternetReadFile(request.get(), page, sizeof page, &read) && read != 0) {
     }
-    ::InternetCloseHandle(session);
 }
 
 void AddControls(HWND window, HINSTANCE instance) {

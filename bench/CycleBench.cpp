@@ -10,6 +10,7 @@
 #include "cycle/PostingCycle.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
+#include "framework/Win32Handles.h"
 #include "framework/WideText.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
@@ -38,7 +39,6 @@ double Milliseconds(Clock::duration d) {
 class TimingView : public tovra::CycleView {
 public:
     TimingView() : done_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-    ~TimingView() override { ::CloseHandle(done_); }
 
     bool RunOnWindowThread(const std::function<void()>& fn) override {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -57,7 +57,7 @@ public:
         note("Uploading file...", uploading);
         note("File uploaded successfully!", uploaded);
         if (lines.find("File uploaded successfully!") != std::string_view::npos)
-            ::SetEvent(done_);
+            ::SetEvent(done_.get());
     }
     std::string DetectedAddress() override { return address_; }
     void ShowDetectedAddress(std::string_view address) override { address_ = address; }
@@ -67,14 +67,14 @@ public:
     void SetTrayIcon(int) override {}
     void ShowPostingResult(bool, std::string_view) override {}
 
-    bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }
+    bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_.get(), ms) == WAIT_OBJECT_0; }
 
     Clock::time_point detected, connecting, loggedIn, uploading, uploaded;
 
 private:
     std::recursive_mutex mutex_;
     std::string address_;
-    HANDLE done_;
+    const tovra::UniqueKernelHandle done_;
 };
 
 } // namespace

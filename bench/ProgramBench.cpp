@@ -144,7 +144,7 @@ public:
             std::printf("cannot start %s: error %lu\n", exePath.c_str(), ::GetLastError());
             return;
         }
-        ::CloseHandle(info.hThread);
+        const tovra::UniqueKernelHandle thread(info.hThread);
         process_.reset(info.hProcess);
         id_ = info.dwProcessId;
     }
