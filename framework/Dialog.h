@@ -7,7 +7,7 @@
 // through the system's dialog code, it only makes the message count as unhandled.
 //
 // Threads: a dialog belongs to the thread that created it; every member is for that thread.
-// Other threads reach it through UiInvoker.
+// Other threads reach it only by having their calls carried to that thread.
 //
 // Lifetime: the object must outlive its window, and the destructor destroys a window still open.
 // Virtual calls do not reach a derived class from the base destructor, so a derived class that

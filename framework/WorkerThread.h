@@ -12,8 +12,8 @@
 // returns, and its destructor then runs on that thread. It follows that a derived destructor
 // never runs while Run() does, and that an owner must Stop() its worker before letting go of it;
 // one that does not leaves the thread running until it returns from Run() by itself.
-// Whatever the worker calls back into (a window, through UiInvoker) must be just as co-owned and
-// closed, never reached by a raw pointer that may dangle once the owner is gone.
+// Whatever the worker calls back into (a window, through the owner's invoker) must be just as
+// co-owned and closed, never reached by a raw pointer that may dangle once the owner is gone.
 
 #include "framework/Win32Handles.h"
 

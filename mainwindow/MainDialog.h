@@ -19,7 +19,7 @@
 #include "detection/IpAddressChecker.h"
 #include "detection/IpSite.h"
 #include "framework/Dialog.h"
-#include "framework/UiInvoker.h"
+#include "mainwindow/UiInvoker.h"
 #include "framework/Win32Handles.h"
 #include "mainwindow/BannerPicture.h"
 #include "pages/AdvancedPage.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/MainWindowView.h"
 
-#include "framework/UiInvoker.h"
+#include "mainwindow/UiInvoker.h"
 #include "mainwindow/MainDialog.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"

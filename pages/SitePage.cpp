@@ -1,7 +1,7 @@
 #include "pages/SitePage.h"
 
 #include "framework/FixedText.h"
-#include "framework/SystemLibrary.h"
+#include "pages/SystemLibrary.h"
 #include "pages/TabPageTheme.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"

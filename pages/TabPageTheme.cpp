@@ -1,6 +1,6 @@
 #include "pages/TabPageTheme.h"
 
-#include "framework/SystemLibrary.h"
+#include "pages/SystemLibrary.h"
 
 namespace tovra {
 namespace {

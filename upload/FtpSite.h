@@ -5,7 +5,7 @@
 // The five reserved fields have no role in any operation; they are carried so that the serial
 // form keeps its twelve fields in their places.
 
-#include "framework/Archive.h"
+#include "upload/Archive.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "upload/PageGenerator.h"
 
 #include "framework/Clock.h"
-#include "framework/File.h"
+#include "upload/File.h"
 #include "framework/ModuleFolder.h"
 #include "framework/WideText.h"
 #include "upload/TemplateExpander.h"

@@ -1,6 +1,6 @@
 #include "framework/Application.h"
 #include "framework/Dialog.h"
-#include "tests/framework/TestDialogIds.h"
+#include "tests/support/TestDialogIds.h"
 #include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>

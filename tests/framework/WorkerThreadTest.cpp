@@ -1,7 +1,7 @@
 #include "framework/MessageWindow.h"
 #include "framework/Win32Handles.h"
 #include "framework/WorkerThread.h"
-#include "tests/framework/LambdaWorker.h"
+#include "tests/support/LambdaWorker.h"
 #include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "framework/File.h"
+#include "upload/File.h"
 #include "framework/ModuleFolder.h"
 #include "framework/Win32Handles.h"
 #include "tests/support/SampleTime.h"

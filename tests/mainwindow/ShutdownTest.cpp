@@ -3,9 +3,9 @@
 // and then stops the worker. No call may reach the dialog once it has started to go away.
 
 #include "framework/Dialog.h"
-#include "framework/UiInvoker.h"
-#include "tests/framework/LambdaWorker.h"
-#include "tests/framework/TestDialogIds.h"
+#include "mainwindow/UiInvoker.h"
+#include "tests/support/LambdaWorker.h"
+#include "tests/support/TestDialogIds.h"
 #include "tests/support/MessagePump.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "framework/UiInvoker.h"
+#include "mainwindow/UiInvoker.h"
 
 #include <cstdint>
 #include <exception>

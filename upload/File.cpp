@@ -1,4 +1,4 @@
-#include "framework/File.h"
+#include "upload/File.h"
 
 #include <algorithm>
 

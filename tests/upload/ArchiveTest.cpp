@@ -1,4 +1,4 @@
-#include "framework/Archive.h"
+#include "upload/Archive.h"
 #include "upload/FtpSite.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A loading archive reads bytes that come from outside: no input may crash it, make it read out
 // of bounds or allocate more than the input could hold.
 
-#include "framework/Archive.h"
+#include "upload/Archive.h"
 #include "upload/FtpSite.h"
 
 #include <cstddef>

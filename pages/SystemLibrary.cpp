@@ -1,4 +1,4 @@
-#include "framework/SystemLibrary.h"
+#include "pages/SystemLibrary.h"
 
 #include <string>
 
