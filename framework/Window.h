@@ -28,7 +28,6 @@ public:
     void Show(int command = SW_SHOW) const noexcept { ::ShowWindow(handle_, command); }
     void Hide() const noexcept { ::ShowWindow(handle_, SW_HIDE); }
     bool IsVisible() const noexcept { return ::IsWindowVisible(handle_) != FALSE; }
-    void Enable(bool enable) const noexcept { ::EnableWindow(handle_, enable ? TRUE : FALSE); }
     bool IsEnabled() const noexcept { return ::IsWindowEnabled(handle_) != FALSE; }
 
     // The window's text; empty when the window has none or is not a window.

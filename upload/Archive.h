@@ -28,9 +28,6 @@ public:
     // The bytes are copied: the archive does not depend on the caller's buffer.
     static Archive ForLoading(const void* data, std::size_t size);
 
-    bool IsStoring() const noexcept { return storing_; }
-    bool IsLoading() const noexcept { return !storing_; }
-
     Archive& operator<<(std::int32_t value);
     Archive& operator<<(std::uint32_t value);
     Archive& operator<<(std::string_view text);

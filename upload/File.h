@@ -25,7 +25,6 @@ public:
 
     // Closes whatever was open first. On failure LastError() tells why.
     bool Open(const std::wstring& path, Mode mode);
-    bool IsOpen() const noexcept { return static_cast<bool>(handle_); }
     void Close() noexcept { handle_.reset(); }
 
     // Reads up to `capacity` bytes into `buffer`; `bytesRead` is 0 at the end of the file.
