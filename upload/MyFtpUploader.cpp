@@ -170,8 +170,22 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
 
 } // namespace
 
-CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+namespace {
+
+// A handle of our own on the owner's stop event, or a new event when there is none; null when
+// neither can be had, and then no upload starts.
+HANDLE CancelEvent(HANDLE stop) {
+    if (stop == nullptr)
+        return ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    return ::DuplicateHandle(process, stop, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS) ? copy : nullptr;
+}
+
+} // namespace
+
+CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator, HANDLE stop)
+    : log_(log), generator_(std::move(generator)), cancel_(CancelEvent(stop)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();
