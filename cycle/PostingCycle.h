@@ -30,7 +30,8 @@
 #include "framework/WorkerThread.h"
 #include "settings/Settings.h"
 #include "upload/LogSink.h"
-#include "upload/MyFtpUploader.h"
+#include "publish/Publisher.h"
+#include "framework/Win32Handles.h"
 
 #include <windows.h>
 
@@ -118,8 +119,9 @@ private:
         std::string text;
     };
 
-    // True when the page was uploaded.
-    bool RunPost();
+    // Publishes to every publisher, or with everyCheckOnly to those that follow every check;
+    // true when none whose failure makes the next check post again failed.
+    bool RunPost(bool everyCheckOnly = false);
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     void FlushLog();
@@ -140,7 +142,6 @@ private:
     std::mutex logMutex_;
     std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
     bool logClosed_ = false;              // guarded by logMutex_
-    std::string lastStep_;                // guarded by logMutex_: the last line not a status line
 
     // Window thread only.
     std::unique_ptr<LogFile> logFile_; // none without a path
@@ -149,8 +150,9 @@ private:
     bool runStarted_ = false; // the log file has the run's opening line (window thread)
     bool runEnded_ = false;
 
+    const UniqueKernelHandle stop_; // manual-reset: set by Stop, ends every publisher's wait
     std::mutex postMutex_;
-    std::unique_ptr<CMyFtpUploader> uploader_; // used under postMutex_; Cancel from Stop
+    std::vector<std::unique_ptr<Publisher>> publishers_; // used under postMutex_
 };
 
 } // namespace tovra

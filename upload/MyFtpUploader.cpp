@@ -52,11 +52,24 @@ std::string ConnectErrorText(const InternetError& error) {
 // Every posting that fails ends with a line that says why: the server's reply ("550 ..."), or
 // WinINet's own words, such as its own time-out on a reply that came too late. It must be read on
 // the thread whose call failed.
-void ReportStepFailure(InternetExchange& exchange) {
-    const InternetError error = InternetError::FromLastError();
+void ReportStepFailure(InternetExchange& exchange,
+                       const InternetError& error = InternetError::FromLastError()) {
     const std::string text = ConnectErrorText(error);
     exchange.Log(text.empty() ? "The server refused the step (error " + std::to_string(error.Code()) + ")."
                               : text);
+}
+
+// In active mode the server connects back to the PC for the data, which a firewall's first-use
+// prompt (it needs an administrator) or a router's NAT stops; passive mode connects outwards. The
+// server says so with 425 or 426, or the data connection is cut without a reply code.
+void SuggestPassiveModeAfter(InternetExchange& exchange, const FtpJob& job, const InternetError& error) {
+    const std::string& reply = error.ServerReply();
+    const bool dataConnectionFailed = reply.rfind("425", 0) == 0 || reply.rfind("426", 0) == 0 ||
+                                      error.Code() == ERROR_INTERNET_CONNECTION_ABORTED ||
+                                      error.Code() == ERROR_INTERNET_CONNECTION_RESET;
+    if (job.site.passiveMode == 0 && dataConnectionFailed)
+        exchange.Log("The data connection failed in active mode, as it does behind a firewall or a router: "
+                     "try ticking Passive Mode on the Connection tab.");
 }
 
 std::string PageFailureLine(const PageGenerator::Result& page) {
@@ -115,7 +128,9 @@ bool IsPositiveCompletion(const std::string& reply) {
 // server confirmed that it holds all of it. The server's last word on a store comes with the
 // closing of the file handle, so that is where success is read, never from the writes.
 bool SendPage(InternetExchange& exchange, HINTERNET connection, const std::wstring& pagePath,
-              const std::string& remoteName, const DataAddressGuard& guard, bool passive, bool viaPart) {
+              const std::string& remoteName, const FtpJob& job, bool viaPart) {
+    const DataAddressGuard& guard = *job.guard;
+    const bool passive = job.site.passiveMode != 0;
     const UniqueFileHandle page(::CreateFileW(pagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!page) {
@@ -138,7 +153,9 @@ bool SendPage(InternetExchange& exchange, HINTERNET connection, const std::wstri
         return false;
     }
     if (!file) {
-        ReportStepFailure(exchange);
+        const InternetError error = InternetError::FromLastError();
+        ReportStepFailure(exchange, error);
+        SuggestPassiveModeAfter(exchange, job, error);
         return false;
     }
     std::string buffer(kChunkBytes, '\0');
@@ -166,8 +183,10 @@ bool SendPage(InternetExchange& exchange, HINTERNET connection, const std::wstri
         // its "150 ..." go-ahead, which says nothing about what went wrong.
         exchange.Log(viaPart ? "The transfer was interrupted; the page on the server stays as it was."
                              : "The transfer was interrupted; the page on the server may be incomplete.");
-    else
+    else {
         exchange.Log(reply);
+        SuggestPassiveModeAfter(exchange, job, InternetError(ERROR_INTERNET_EXTENDED_ERROR, reply, reply));
+    }
     return false;
 }
 
@@ -257,14 +276,13 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
     }
     exchange.Log("Uploading file...");
     const HINTERNET connection = transfer.connection.get();
-    const bool passive = job.site.passiveMode != 0;
     // A path that names no file keeps its old failure: there is nothing to rename over.
     if (job.renameRefused || remote.fileName.empty()) {
-        if (!SendPage(exchange, connection, page.pagePath, remote.fileName, *job.guard, passive, false))
+        if (!SendPage(exchange, connection, page.pagePath, remote.fileName, job, false))
             return;
     } else {
         const std::string part = remote.fileName + kPartSuffix;
-        if (!SendPage(exchange, connection, page.pagePath, part, *job.guard, passive, true) ||
+        if (!SendPage(exchange, connection, page.pagePath, part, job, true) ||
             !exchange.BeginStep(job.stepTimeoutMs))
             return;
         switch (ReplacePage(exchange, connection, part, remote.fileName, job.stepTimeoutMs)) {
@@ -277,7 +295,7 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
                          "transfer can leave it incomplete there.");
             transfer.renameRefused = true;
             if (!exchange.BeginStep(TransferTimeout(page.pagePath, job.stepTimeoutMs)) ||
-                !SendPage(exchange, connection, page.pagePath, remote.fileName, *job.guard, passive, false))
+                !SendPage(exchange, connection, page.pagePath, remote.fileName, job, false))
                 return;
         }
     }
@@ -287,8 +305,22 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
 
 } // namespace
 
-CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+namespace {
+
+// A handle of our own on the owner's stop event, or a new event when there is none; null when
+// neither can be had, and then no upload starts.
+HANDLE CancelEvent(HANDLE stop) {
+    if (stop == nullptr)
+        return ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    return ::DuplicateHandle(process, stop, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS) ? copy : nullptr;
+}
+
+} // namespace
+
+CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator, HANDLE stop)
+    : log_(log), generator_(std::move(generator)), cancel_(CancelEvent(stop)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();

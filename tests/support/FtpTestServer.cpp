@@ -41,6 +41,8 @@ const char* FaultName(FtpFault fault) {
         return "rename_over";
     case FtpFault::RenameRefused:
         return "rename";
+    case FtpFault::ActiveDataBlocked:
+        return "active_blocked";
     }
     return "none";
 }

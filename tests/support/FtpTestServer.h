@@ -36,6 +36,7 @@ enum class FtpFault {
     PassiveElsewhere,   // PASV names 127.0.0.2, where a catcher counts what arrives (Caught())
     RenameOverRefused,  // a rename onto an existing file gets "550 ..."
     RenameRefused,      // every RNFR gets "550 Rename refused by the test."
+    ActiveDataBlocked,  // an active-mode data connection cannot be made: "425 Can't connect ..."
 };
 
 // What arrived at the address a PassiveElsewhere reply named.
