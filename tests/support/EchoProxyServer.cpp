@@ -30,7 +30,9 @@ void WriteVariable(const char* name, const std::string* value) {
 } // namespace
 
 EchoProxyServer::EchoProxyServer(bool tls, bool tls13Only)
-    : process_(std::make_unique<TestServerProcess>(!tls ? "echo" : tls13Only ? "https13" : "https")) {
+    : process_(std::make_unique<TestServerProcess>(!tls        ? "echo"
+                                                   : tls13Only ? "https13"
+                                                               : "https")) {
     const auto& words = process_->ReadyWords();
     if (words.size() != (tls ? 2u : 1u))
         throw std::runtime_error("unexpected READY line from the echo test server");
