@@ -100,6 +100,16 @@ std::optional<std::pair<std::string, unsigned short>> PassiveAddress(const std::
                           static_cast<unsigned short>(port));
 }
 
+// A transfer that did not end with the server's confirmation. The server's words come first:
+// 425 and 522 mean it would not take the data connection at all (522 is vsftpd's answer to one
+// that does not resume the control connection's TLS session), anything else cut it short.
+Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWords) {
+    if (reply.code == 425 || reply.code == 522)
+        return Refusal{"The server refused the secure data connection: " + reply.text};
+    const std::string why = reply.code != 0 && !reply.Positive() ? reply.text : ourWords;
+    return Refusal{secured ? "The transfer was interrupted: " + why : "The secure data connection failed: " + why};
+}
+
 // One posting: the control connection and what it has learned.
 class Session {
 public:
@@ -341,13 +351,7 @@ void Session::Transfer(const std::string& command) {
             if (late.kind() == Kind::Stopped)
                 throw;
         }
-        // 425 and 522: the server would not take this data connection (522 is vsftpd's answer
-        // to one that does not resume the control connection's TLS session).
-        if (reply.code == 425 || reply.code == 522)
-            throw Refusal{"The server refused the secure data connection: " + reply.text};
-        const std::string why = reply.code != 0 && !reply.Positive() ? reply.text : std::string(failure.what());
-        throw Refusal{data->Secured() ? "The transfer was interrupted: " + why
-                                      : "The secure data connection failed: " + why};
+        throw DataFailure(reply, data->Secured(), failure.what());
     }
     Reply done{};
     try {
@@ -358,7 +362,7 @@ void Session::Transfer(const std::string& command) {
         throw Refusal{"The transfer was interrupted: the server closed the connection."};
     }
     if (!done.Positive())
-        throw Refusal{"The transfer was interrupted: " + done.text};
+        throw DataFailure(done, true, std::string());
 }
 
 void Session::Store(const std::string& directory, const std::string& fileName, bool inPlace,
