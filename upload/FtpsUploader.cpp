@@ -107,7 +107,8 @@ Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWord
     if (reply.code == 425 || reply.code == 522)
         return Refusal{"The server refused the secure data connection: " + reply.text};
     const std::string why = reply.code != 0 && !reply.Positive() ? reply.text : ourWords;
-    return Refusal{secured ? "The transfer was interrupted: " + why : "The secure data connection failed: " + why};
+    return Refusal{secured ? "The transfer was interrupted: " + why
+                           : "The secure data connection failed: " + why};
 }
 
 // One posting: the control connection and what it has learned.
@@ -119,8 +120,7 @@ public:
     void SignIn();
     // The transfer and the rename; false when the page went in place of a server that cannot
     // rename (the caller then knows the server for next time).
-    void Store(const std::string& directory, const std::string& fileName, bool inPlace,
-               bool* renameRefused);
+    void Store(const std::string& directory, const std::string& fileName, bool inPlace, bool* renameRefused);
     void Quit();
 
 private:
@@ -176,7 +176,8 @@ std::string Session::ReadLine() {
 Reply Session::ReadReply() {
     std::string line = ReadLine();
     auto codeOf = [](const std::string& text) {
-        if (text.size() < 3 || !std::all_of(text.begin(), text.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }))
+        if (text.size() < 3 ||
+            !std::all_of(text.begin(), text.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }))
             return 0;
         return std::stoi(text.substr(0, 3));
     };
@@ -237,19 +238,21 @@ void Session::SignIn() {
 
     const Reply auth = Command("AUTH TLS");
     if (auth.code != 234)
-        throw Refusal{"The server does not offer FTP over TLS (its answer to AUTH TLS: \"" + auth.text + "\")" +
-                      kNotSent};
+        throw Refusal{"The server does not offer FTP over TLS (its answer to AUTH TLS: \"" + auth.text +
+                      "\")" + kNotSent};
     // Whatever came after the answer arrived in clear text and would be taken for the server's
     // words inside TLS: no honest server sends anything before the handshake.
     if (!pending_.empty())
-        throw Refusal{std::string("The server sent more than its answer before the TLS handshake") + kNotSent};
+        throw Refusal{std::string("The server sent more than its answer before the TLS handshake") +
+                      kNotSent};
     try {
         control_.Secure(credentials_, job_.server);
     } catch (const NetworkFailure& failure) {
         if (failure.kind() == Kind::Certificate)
             throw Refusal{failure.what() + std::string(kNotSent)};
         if (failure.kind() == Kind::Handshake || failure.kind() == Kind::Closed)
-            throw Refusal{"The TLS handshake with the server failed (" + std::string(failure.what()) + ")" + kNotSent};
+            throw Refusal{"The TLS handshake with the server failed (" + std::string(failure.what()) + ")" +
+                          kNotSent};
         throw;
     }
     Log("The connection is secured with " + control_.ProtocolName() + ".");
@@ -432,7 +435,8 @@ FtpsUploader::Outcome FtpsUploader::Upload(const FtpsJob& job) {
         Session session(log_, stop_, stepTimeoutMs_, job);
         session.SignIn();
         bool renameRefused = false;
-        session.Store(remote.directory, remote.fileName, writtenInPlace_.count(serverKey) != 0, &renameRefused);
+        session.Store(remote.directory, remote.fileName, writtenInPlace_.count(serverKey) != 0,
+                      &renameRefused);
         if (renameRefused) {
             writtenInPlace_.insert(serverKey);
             log_.AppendLog("The server does not rename files, so the page was written in place.");

@@ -37,7 +37,8 @@ struct CertificateFree {
 };
 
 std::wstring Widen(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
     if (length > 0)
         ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
@@ -77,12 +78,10 @@ void SecureSocket::Open(int family) {
 void SecureSocket::Wait(long events) {
     const HANDLE handles[2] = {event_, stop_};
     for (;;) {
-        const long long left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+        const long long left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
         if (left <= 0)
             throw NetworkFailure(NetworkFailure::Kind::TimedOut, "The server did not answer in time.");
-        const DWORD woke =
-            ::WaitForMultipleObjects(stop_ ? 2 : 1, handles, FALSE, static_cast<DWORD>(left));
+        const DWORD woke = ::WaitForMultipleObjects(stop_ ? 2 : 1, handles, FALSE, static_cast<DWORD>(left));
         if (woke == WAIT_TIMEOUT)
             continue; // the deadline check above throws
         if (woke != WAIT_OBJECT_0)
@@ -107,9 +106,8 @@ void SecureSocket::Wait(long events) {
 void SecureSocket::Connect(const sockaddr* address, int length) {
     Open(address->sa_family);
     if (::connect(socket_, address, length) != 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
-        throw NetworkFailure(NetworkFailure::Kind::Network,
-                             "Cannot connect to the server (Winsock error " + std::to_string(::WSAGetLastError()) +
-                                 ").");
+        throw NetworkFailure(NetworkFailure::Kind::Network, "Cannot connect to the server (Winsock error " +
+                                                                std::to_string(::WSAGetLastError()) + ").");
     Wait(FD_CONNECT);
 }
 
@@ -216,8 +214,8 @@ void SecureSocket::Handshake(bool renegotiating) {
         SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
         const SECURITY_STATUS status =
-            ::InitializeSecurityContextA(credentials_->Handle(), nullptr, target, kContextRequest, 0, 0, nullptr,
-                                         0, &context_, &outDesc, &attributes, nullptr);
+            ::InitializeSecurityContextA(credentials_->Handle(), nullptr, target, kContextRequest, 0, 0,
+                                         nullptr, 0, &context_, &outDesc, &attributes, nullptr);
         const ContextBuffer token(out.pvBuffer);
         if (status != SEC_I_CONTINUE_NEEDED)
             throw NetworkFailure(NetworkFailure::Kind::Handshake, "Schannel error " + Hex(status));
@@ -236,8 +234,8 @@ void SecureSocket::Handshake(bool renegotiating) {
         SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
         const SECURITY_STATUS status =
-            ::InitializeSecurityContextA(credentials_->Handle(), &context_, target, kContextRequest, 0, 0, &inDesc,
-                                         0, nullptr, &outDesc, &attributes, nullptr);
+            ::InitializeSecurityContextA(credentials_->Handle(), &context_, target, kContextRequest, 0, 0,
+                                         &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
         const ContextBuffer token(out.pvBuffer);
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
             needData = true;
@@ -273,8 +271,8 @@ void SecureSocket::CheckCertificate(const std::string& targetName) {
         throw NetworkFailure(NetworkFailure::Kind::Certificate, "The server showed no certificate");
     const std::unique_ptr<const CERT_CONTEXT, CertificateFree> certificate(raw);
 
-    LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH), const_cast<LPSTR>(szOID_SERVER_GATED_CRYPTO),
-                      const_cast<LPSTR>(szOID_SGC_NETSCAPE)};
+    LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH),
+                      const_cast<LPSTR>(szOID_SERVER_GATED_CRYPTO), const_cast<LPSTR>(szOID_SGC_NETSCAPE)};
     CERT_CHAIN_PARA chainPara{};
     chainPara.cbSize = sizeof chainPara;
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
@@ -282,11 +280,11 @@ void SecureSocket::CheckCertificate(const std::string& targetName) {
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
     // The server's own intermediates travel in the certificate's store.
-    if (!::CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara, 0,
-                                   nullptr, &rawChain))
-        throw NetworkFailure(NetworkFailure::Kind::Certificate,
-                             "The certificate of " + targetName + " could not be checked (error " +
-                                 std::to_string(::GetLastError()) + ")");
+    if (!::CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara,
+                                   0, nullptr, &rawChain))
+        throw NetworkFailure(NetworkFailure::Kind::Certificate, "The certificate of " + targetName +
+                                                                    " could not be checked (error " +
+                                                                    std::to_string(::GetLastError()) + ")");
     const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree> chain(rawChain);
 
     std::wstring name = Widen(targetName);
@@ -359,7 +357,8 @@ void SecureSocket::Send(std::string_view bytes) {
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
         const SECURITY_STATUS status = ::EncryptMessage(&context_, 0, &desc, 0);
         if (status != SEC_E_OK)
-            throw NetworkFailure(NetworkFailure::Kind::Closed, "Schannel could not encrypt (" + Hex(status) + ").");
+            throw NetworkFailure(NetworkFailure::Kind::Closed,
+                                 "Schannel could not encrypt (" + Hex(status) + ").");
         SendRaw(record.data(), buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
         bytes.remove_prefix(length);
     }
@@ -381,10 +380,11 @@ std::size_t SecureSocket::Receive(char* buffer, std::size_t size) {
                 return 0;
             continue;
         }
-        SecBuffer buffers[4] = {{static_cast<unsigned long>(incoming_.size()), SECBUFFER_DATA, incoming_.data()},
-                                {0, SECBUFFER_EMPTY, nullptr},
-                                {0, SECBUFFER_EMPTY, nullptr},
-                                {0, SECBUFFER_EMPTY, nullptr}};
+        SecBuffer buffers[4] = {
+            {static_cast<unsigned long>(incoming_.size()), SECBUFFER_DATA, incoming_.data()},
+            {0, SECBUFFER_EMPTY, nullptr},
+            {0, SECBUFFER_EMPTY, nullptr},
+            {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
         const SECURITY_STATUS status = ::DecryptMessage(&context_, &desc, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
@@ -393,7 +393,8 @@ std::size_t SecureSocket::Receive(char* buffer, std::size_t size) {
             continue;
         }
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED)
-            throw NetworkFailure(NetworkFailure::Kind::Closed, "Schannel could not decrypt (" + Hex(status) + ").");
+            throw NetworkFailure(NetworkFailure::Kind::Closed,
+                                 "Schannel could not decrypt (" + Hex(status) + ").");
         // Decrypted in place: take the text out before the buffer moves.
         std::size_t extra = 0;
         for (const SecBuffer& b : buffers) {
@@ -428,8 +429,8 @@ void SecureSocket::Finish() {
             SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
             unsigned long attributes = 0;
             const SECURITY_STATUS status = ::InitializeSecurityContextA(
-                credentials_->Handle(), &context_, const_cast<char*>(targetName_.c_str()), kContextRequest, 0, 0,
-                nullptr, 0, nullptr, &outDesc, &attributes, nullptr);
+                credentials_->Handle(), &context_, const_cast<char*>(targetName_.c_str()), kContextRequest, 0,
+                0, nullptr, 0, nullptr, &outDesc, &attributes, nullptr);
             const ContextBuffer token(out.pvBuffer);
             if (!FAILED(status) && out.pvBuffer && out.cbBuffer > 0)
                 SendRaw(static_cast<const char*>(out.pvBuffer), out.cbBuffer);

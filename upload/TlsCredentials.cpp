@@ -37,13 +37,8 @@ TlsCredentials::TlsCredentials() {
     legacy.dwFlags = kFlags;
     const SECURITY_STATUS status = Acquire(&legacy, &handle_);
     if (status != SEC_E_OK)
-        throw std::runtime_error("Windows' TLS (Schannel) is not available (error 0x" +
-                                 [status] {
-                                     char hex[16];
-                                     wsprintfA(hex, "%08lX", static_cast<unsigned long>(status));
-                                     return std::string(hex);
-                                 }() +
-                                 ").");
+        throw std::runtime_error("Windows' TLS (Schannel) is not available (error " +
+                                 std::to_string(static_cast<unsigned long>(status)) + ").");
 }
 
 TlsCredentials::~TlsCredentials() {

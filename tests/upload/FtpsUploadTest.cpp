@@ -205,7 +205,8 @@ TEST_F(FtpsUploadTest, StopEndsEveryTlsStepWithinASecondAndTheBoundEndsAHang) {
         const char* fault;
         const char* reached; // the command after which the server holds the posting
     };
-    for (const Case c : {Case{"hang_auth", "AUTH"}, Case{"hang_handshake", "AUTH"}, Case{"hang_data", "STOR"}}) {
+    for (const Case c :
+         {Case{"hang_auth", "AUTH"}, Case{"hang_handshake", "AUTH"}, Case{"hang_data", "STOR"}}) {
         SCOPED_TRACE(c.fault);
         pyftpdlib_->SetFault(c.fault);
         const std::size_t before = pyftpdlib_->Commands().size();
