@@ -40,6 +40,7 @@ void ShowSettings(const Settings& settings, const SettingsPages& pages) {
     ShowText(site, IDC_SITE_REMOTE_PATH, settings.SiteRemotePath);
     ShowText(site, IDC_SITE_TEMPLATE_FILE, settings.LocalTemplateFile);
     site.SetChecked(IDC_SITE_PASSIVE_MODE, settings.SitePasvMode);
+    pages.site.ShowProtocol(settings.SiteProtocol);
 
     const CAdvancedPage& advanced = pages.advanced;
     ShowText(advanced, IDC_PROXY_USERNAME, settings.ProxyUsername);
@@ -60,6 +61,7 @@ void TakeSettings(Settings& settings, const SettingsPages& pages) {
     TakeText(site, IDC_SITE_TEMPLATE_FILE, longest, settings.LocalTemplateFile);
     TakeText(site, IDC_SITE_PORT, Settings::kLongestSavedPort, settings.SitePort);
     settings.SitePasvMode = site.IsChecked(IDC_SITE_PASSIVE_MODE);
+    settings.SiteProtocol = site.Protocol();
 
     const CAdvancedPage& advanced = pages.advanced;
     TakeText(advanced, IDC_PROXY_USERNAME, longest, settings.ProxyUsername);

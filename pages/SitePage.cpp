@@ -18,6 +18,9 @@ constexpr char kTemplateFilter[] = "Common Documents (*.html;*.htm;*.txt)\0*.htm
 
 using GetOpenFileNameFunction = BOOL(WINAPI*)(LPOPENFILENAMEA);
 
+// In the order of PageProtocol.
+constexpr const char* kProtocolNames[] = {"FTP", "FTP over TLS (explicit)", "WebDAV over HTTPS"};
+
 } // namespace
 
 CSitePage::~CSitePage() {
@@ -30,14 +33,35 @@ bool CSitePage::Create(HINSTANCE instance, HWND parent) {
 
 bool CSitePage::OnInit() {
     EnableTabPageTheme(Handle());
+    for (const char* name : kProtocolNames)
+        ::SendMessageA(Item(IDC_SITE_PROTOCOL), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    ShowProtocol(PageProtocol::Ftp);
     return true;
 }
 
 bool CSitePage::OnCommand(int id, int code, HWND) {
+    if (id == IDC_SITE_PROTOCOL && code == CBN_SELCHANGE) {
+        // A port the user chose stays; one that was only the old protocol's default follows.
+        const PageProtocol chosen = Protocol();
+        if (ItemText(IDC_SITE_PORT) == DefaultPort(shown_))
+            SetItemText(IDC_SITE_PORT, DefaultPort(chosen));
+        shown_ = chosen;
+        return true;
+    }
     if (id != IDC_SITE_BROWSE_TEMPLATE || code != BN_CLICKED)
         return false;
     BrowseTemplate();
     return true;
+}
+
+void CSitePage::ShowProtocol(PageProtocol protocol) {
+    ::SendMessageA(Item(IDC_SITE_PROTOCOL), CB_SETCURSEL, static_cast<WPARAM>(protocol), 0);
+    shown_ = protocol;
+}
+
+PageProtocol CSitePage::Protocol() const {
+    const LRESULT index = ::SendMessageA(Item(IDC_SITE_PROTOCOL), CB_GETCURSEL, 0, 0);
+    return index == 1 ? PageProtocol::Ftps : index == 2 ? PageProtocol::WebDav : PageProtocol::Ftp;
 }
 
 bool CSitePage::BrowseTemplate() {

@@ -1,14 +1,15 @@
 #pragma once
-// The "Connection" page: the FTP site (address, port, user name, password, remote file path,
-// passive mode) and the local template file, with a "..." button that browses for it.
+// The "Connection" page: the site (address, port, user name, password, remote file path, the
+// protocol, passive mode) and the local template file, with a "..." button that browses for it.
 //
 // The page keeps no data of its own: the main window fills its controls from the settings and
-// reads them back on Save (ids in resources/SitePageIds.h). Its one behaviour is the browse
-// button.
+// reads them back on Save (ids in resources/SitePageIds.h). Its behaviours are the browse button
+// and the port that follows a change of protocol while it holds the old protocol's default.
 //
 // Threads: UI thread only, like every dialog.
 
 #include "framework/Dialog.h"
+#include "settings/Settings.h"
 
 namespace tovra {
 
@@ -25,9 +26,16 @@ public:
     // since the template file's default name is relative to it. Returns whether a file was chosen.
     bool BrowseTemplate();
 
+    void ShowProtocol(PageProtocol protocol);
+    PageProtocol Protocol() const;
+
 protected:
     bool OnInit() override;
     bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    // The protocol the port was last seen with: a port at its default follows the protocol.
+    PageProtocol shown_ = PageProtocol::Ftp;
 };
 
 } // namespace tovra

@@ -7,7 +7,6 @@
 #include "upload/FtpsUploader.h"
 #include "upload/PageGenerator.h"
 
-#include <optional>
 #include <string>
 
 namespace tovra {
@@ -19,9 +18,6 @@ public:
     Outcome Publish(const Posting& posting) override;
 
 private:
-    // The generated page's bytes; none, with the line logged, when it could not be made or read.
-    std::optional<std::string> MakePage(const Settings& settings, const Posting& posting);
-
     LogSink& log_;
     PageGenerator generator_;
     FtpsUploader uploader_;

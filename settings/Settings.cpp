@@ -31,4 +31,29 @@ bool DecodeFlag(std::string_view stored, bool whenEmpty) noexcept {
     return LeadingInteger(stored) == 1;
 }
 
+PageProtocol DecodePageProtocol(std::string_view stored) noexcept {
+    if (stored == "ftps")
+        return PageProtocol::Ftps;
+    if (stored == "webdav")
+        return PageProtocol::WebDav;
+    return PageProtocol::Ftp;
+}
+
+const char* EncodePageProtocol(PageProtocol protocol) noexcept {
+    switch (protocol) {
+    case PageProtocol::Ftps:
+        return "ftps";
+    case PageProtocol::WebDav:
+        return "webdav";
+    case PageProtocol::Ftp:
+        break;
+    }
+    return "ftp";
+}
+
+const char* DefaultPort(PageProtocol protocol) noexcept {
+    // Explicit FTP over TLS starts as plain FTP does, on 21, and secures the connection there.
+    return protocol == PageProtocol::WebDav ? "443" : Settings::kDefaultPort;
+}
+
 } // namespace tovra

@@ -16,6 +16,16 @@
 
 namespace tovra {
 
+// How the page reaches the server (value "SiteProtocol": "ftp", "ftps", "webdav"). Anything
+// else, a missing value included, is plain FTP, so that every earlier installation goes on as
+// before.
+enum class PageProtocol { Ftp, Ftps, WebDav };
+
+PageProtocol DecodePageProtocol(std::string_view stored) noexcept;
+const char* EncodePageProtocol(PageProtocol protocol) noexcept;
+// The port a server of that protocol listens on unless told otherwise.
+const char* DefaultPort(PageProtocol protocol) noexcept;
+
 struct Settings {
     // Widths of the fields, terminator included.
     static constexpr std::uint32_t kTextCapacity = 260;
@@ -50,6 +60,7 @@ struct Settings {
     // The last detected IPv6 address, empty when the machine had none; stored beside LastIP, the
     // same way, under a value that earlier versions never wrote.
     char LastIPv6[kIpv6Capacity] = {};
+    PageProtocol SiteProtocol = PageProtocol::Ftp;
 };
 
 // The number at the start of `text` as atoi reads it: leading blanks, an optional sign, then

@@ -43,6 +43,9 @@ bool LoadSettingsFromRegistry(const CRegistryStore& store, Settings& s,
     ReadText(store, "SitePassword", s.SitePassword);
     ReadText(store, "SiteRemotePath", s.SiteRemotePath);
     s.SitePasvMode = ReadFlag(store, "SitePasvMode", true);
+    char protocol[8] = {};
+    store.ReadString("SiteProtocol", protocol);
+    s.SiteProtocol = DecodePageProtocol(FieldText(protocol));
     // Kept as stored, relative or not: resolving a relative name is the page generator's business,
     // so the value stays portable with the program's folder.
     ReadText(store, "LocalTemplateFile", s.LocalTemplateFile);
@@ -84,6 +87,7 @@ bool SaveSettingsToRegistry(const CRegistryStore& store, const Settings& s) {
     write("ForcePost", EncodeFlag(s.ForcePost));
     write("GetWebAddress", EncodeFlag(s.GetWebAddress));
     write("LastIPv6", FieldText(s.LastIPv6));
+    write("SiteProtocol", EncodePageProtocol(s.SiteProtocol));
     const std::size_t kept = std::min(s.IpSites.size(), kMaxIpSites);
     allWritten &= store.WriteMultiString(
         kIpSitesValueName, EncodeIpSites(std::vector<IpSite>(s.IpSites.begin(), s.IpSites.begin() + kept)));

@@ -30,4 +30,18 @@ std::string TemporaryRemoteName(std::string_view fileName) {
     return std::string(fileName) + ".part";
 }
 
+std::string UrlPath(std::string_view remotePath) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string path = remotePath.empty() || remotePath.front() != '/' ? "/" : "";
+    for (const char c : remotePath) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            std::string_view("/-._~!$&'()*+,;=:@%").find(c) != std::string_view::npos)
+            path += c;
+        else
+            path += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+    return path;
+}
+
 } // namespace tovra

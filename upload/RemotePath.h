@@ -28,4 +28,8 @@ std::string CompleteRemotePath(std::string& remotePath, std::string_view templat
 // the same for a page, so that what a cut transfer left is replaced by the next one.
 std::string TemporaryRemoteName(std::string_view fileName);
 
+// The path of a URL for a remote path: a leading '/' added, and every byte that may not stand in
+// a URL's path written as %XX ('%' itself is kept, for a path the user wrote escaped already).
+std::string UrlPath(std::string_view remotePath);
+
 } // namespace tovra

@@ -173,6 +173,7 @@ TEST_F(ResourcesTest, SitePageMasksThePasswordAndTakesOnlyDigitsForThePort) {
                                 {IDC_SITE_USERNAME, "Edit", nullptr},
                                 {IDC_SITE_PASSWORD, "Edit", nullptr},
                                 {IDC_SITE_REMOTE_PATH, "Edit", nullptr},
+                                {IDC_SITE_PROTOCOL, "ComboBox", nullptr},
                                 {IDC_SITE_PASSIVE_MODE, "Button", "Passive Mode"},
                                 {IDC_SITE_TEMPLATE_FILE, "Edit", nullptr},
                                 {IDC_SITE_BROWSE_TEMPLATE, "Button", "..."}});
@@ -180,8 +181,8 @@ TEST_F(ResourcesTest, SitePageMasksThePasswordAndTakesOnlyDigitsForThePort) {
     EXPECT_TRUE(StyleOf(::GetDlgItem(page.get(), IDC_SITE_PASSWORD)) & ES_PASSWORD);
     EXPECT_EQ(StyleOf(::GetDlgItem(page.get(), IDC_SITE_PASSIVE_MODE)) & BS_TYPEMASK, BS_AUTOCHECKBOX);
     EXPECT_EQ((std::vector<int>{IDC_SITE_ADDRESS, IDC_SITE_PORT, IDC_SITE_USERNAME, IDC_SITE_PASSWORD,
-                                IDC_SITE_REMOTE_PATH, IDC_SITE_PASSIVE_MODE, IDC_SITE_TEMPLATE_FILE,
-                                IDC_SITE_BROWSE_TEMPLATE}),
+                                IDC_SITE_REMOTE_PATH, IDC_SITE_PROTOCOL, IDC_SITE_PASSIVE_MODE,
+                                IDC_SITE_TEMPLATE_FILE, IDC_SITE_BROWSE_TEMPLATE}),
               TabStops(page.get()));
 }
 
