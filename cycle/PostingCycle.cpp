@@ -173,15 +173,28 @@ void CPostingCycle::FlushLog() {
     WriteLogFile(file);
 }
 
+namespace {
+std::string SystemErrorText(DWORD error) {
+    std::string reason = InternetError::MessageText(error);
+    return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+} // namespace
+
 void CPostingCycle::WriteLogFile(std::string_view lines) {
-    if (!logFile_ || lines.empty() || logFile_->Append(lines) || std::exchange(logFileFailureShown_, true))
+    if (!logFile_ || lines.empty())
+        return;
+    if (logFile_->Append(lines)) {
+        // Once a run: the full file is tried again at every line, and would say so at every line.
+        if (logFile_->RotationError() != ERROR_SUCCESS && !std::exchange(logRotationFailureShown_, true))
+            AppendLog("The log file could not be moved to " + NarrowForDisplay(logFile_->RotatedPath()) + " (" +
+                      SystemErrorText(logFile_->RotationError()) + "); it grows on until it can.");
+        return;
+    }
+    if (std::exchange(logFileFailureShown_, true))
         return;
     // Once: a full disk would otherwise add a line of its own to every line of the log.
-    std::string reason = InternetError::MessageText(logFile_->LastError());
-    if (reason.empty())
-        reason = "error " + std::to_string(logFile_->LastError());
-    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " +
-                                                     NarrowForDisplay(logFile_->Path()) + ": " + reason));
+    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " + NarrowForDisplay(logFile_->Path()) +
+                                                     ": " + SystemErrorText(logFile_->LastError())));
 }
 
 void CPostingCycle::PostNow() {

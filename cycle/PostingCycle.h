@@ -147,6 +147,7 @@ private:
     std::unique_ptr<LogFile> logFile_; // none without a path
     const std::string programVersion_;
     bool logFileFailureShown_ = false;
+    bool logRotationFailureShown_ = false;
     bool runStarted_ = false; // the log file has the run's opening line (window thread)
     bool runEnded_ = false;
 
