@@ -186,15 +186,16 @@ void CPostingCycle::WriteLogFile(std::string_view lines) {
     if (logFile_->Append(lines)) {
         // Once a run: the full file is tried again at every line, and would say so at every line.
         if (logFile_->RotationError() != ERROR_SUCCESS && !std::exchange(logRotationFailureShown_, true))
-            AppendLog("The log file could not be moved to " + NarrowForDisplay(logFile_->RotatedPath()) + " (" +
-                      SystemErrorText(logFile_->RotationError()) + "); it grows on until it can.");
+            AppendLog("The log file could not be moved to " + NarrowForDisplay(logFile_->RotatedPath()) +
+                      " (" + SystemErrorText(logFile_->RotationError()) + "); it grows on until it can.");
         return;
     }
     if (std::exchange(logFileFailureShown_, true))
         return;
     // Once: a full disk would otherwise add a line of its own to every line of the log.
-    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " + NarrowForDisplay(logFile_->Path()) +
-                                                     ": " + SystemErrorText(logFile_->LastError())));
+    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " +
+                                                     NarrowForDisplay(logFile_->Path()) + ": " +
+                                                     SystemErrorText(logFile_->LastError())));
 }
 
 void CPostingCycle::PostNow() {
