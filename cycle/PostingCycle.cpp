@@ -156,9 +156,9 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
-        // The decision posts again after a failed posting, so the page on the server is current.
-        ReportResult(false, {});
-        SettleCheck(false);
+        // The decision posts again after a failed posting, so the page on the server is current;
+        // the publishers that keep their own record are asked all the same.
+        SettleCheck(!RunPost(true));
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
@@ -183,16 +183,21 @@ ProxyCredentials CPostingCycle::ProxySignIn() {
                             std::string(FieldText(settings->ProxyPassword))};
 }
 
-bool CPostingCycle::RunPost() {
+bool CPostingCycle::RunPost(bool everyCheckOnly) {
     if (stopping_)
         return false;
-    Show([](CycleView& view) { view.ShowDetailsPage(); });
+    // A check that changed nothing leaves the user on the tab they are at.
+    if (!everyCheckOnly)
+        Show([](CycleView& view) { view.ShowDetailsPage(); });
     const Posting posting{ipv4_, ipv6_, clock_(), CurrentSettings()};
 
     bool published = true;
+    bool owedPublished = true; // by the publishers whose failure makes the next check post
     bool refused = false;
     std::string reason;
     for (const std::unique_ptr<Publisher>& publisher : publishers_) {
+        if (everyCheckOnly && !publisher->FollowsEveryCheck())
+            continue;
         Outcome outcome = publisher->Publish(posting);
         if (stopping_)
             return false;
@@ -203,12 +208,14 @@ bool CPostingCycle::RunPost() {
         if (!outcome.published && published)
             reason = std::move(outcome.reason);
         published = published && outcome.published;
+        if (!publisher->FollowsEveryCheck())
+            owedPublished = owedPublished && outcome.published;
     }
     // A posting refused for its settings sent nothing: whether a page is owed stays as it was.
-    if (!refused)
-        decision_.RecordUpload(published);
+    if (!refused && !everyCheckOnly)
+        decision_.RecordUpload(owedPublished);
     ReportResult(!published, reason);
-    return published;
+    return owedPublished;
 }
 
 void CPostingCycle::ReportResult(bool failed, std::string_view reason) {

@@ -114,8 +114,9 @@ private:
     std::shared_ptr<const Settings> CurrentSettings() const;
     // Worker: takes up the stored addresses of a load that came since the last check or post.
     void AdoptStoredAddress();
-    // Worker. True when every publisher published.
-    bool RunPost();
+    // Worker: publishes to every publisher, or with everyCheckOnly to those that follow every
+    // check; true when none whose failure makes the next check post again failed.
+    bool RunPost(bool everyCheckOnly = false);
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     // Worker: runs fn with the view on the window thread, later.

@@ -7,6 +7,7 @@
 #include "mainwindow/HelpFile.h"
 #include "mainwindow/MainWindowView.h"
 #include "mainwindow/SettingsPages.h"
+#include "names/DnsNameStore.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
@@ -95,6 +96,7 @@ bool CMainDialog::OnInit() {
     CreatePage(localPage_, localPage_.Create(instance_, Handle()), true);
     CreatePage(sitePage_, sitePage_.Create(instance_, Handle()), false);
     CreatePage(advancedPage_, advancedPage_.Create(instance_, Handle()), false);
+    CreatePage(namesPage_, namesPage_.Create(instance_, Handle()), false);
     FitToDpi();
 
     StartWorkers();
@@ -117,8 +119,8 @@ void CMainDialog::AddAboutToSystemMenu() const {
 }
 
 void CMainDialog::InsertTabs() const {
-    const char* const names[] = {"Details", "Connection", "Advanced"};
-    for (int index = 0; index < 3; ++index) {
+    const char* const names[] = {"Details", "Connection", "Advanced", "Names"};
+    for (int index = 0; index < 4; ++index) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<char*>(names[index]);
@@ -152,7 +154,7 @@ void CMainDialog::FitToDpi() {
     icon_ = std::move(icon);
     smallIcon_ = std::move(smallIcon);
 
-    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle()})
+    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle(), namesPage_.Handle()})
         if (page != nullptr)
             PlacePage(page, 0);
     banner_.Fill(Item(IDC_MAIN_BANNER));
@@ -242,12 +244,16 @@ void CMainDialog::ShowMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
+    // The names are settings like the others, kept in subkeys of their own; the publishing worker
+    // reads them from there at each check.
+    namesPage_.ShowNames(DnsNameStore(std::string(CRegistryStore().KeyPath())).Load().names);
     const bool loaded = LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites);
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     HandSettingsToWorkers(loaded);
 }
 
 void CMainDialog::SaveSettings() {
+    DnsNameStore(std::string(CRegistryStore().KeyPath())).Save(namesPage_.Names());
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(CRegistryStore(), settings_);
     HandSettingsToWorkers(false);
@@ -280,11 +286,12 @@ CMainDialog::Tab CMainDialog::SelectedTab() const noexcept {
 
 void CMainDialog::ShowSelectedPage() {
     const LRESULT selected = ::SendMessageA(Tabs(), TCM_GETCURSEL, 0, 0);
-    if (selected < kDetailsTab || selected > kAdvancedTab)
+    if (selected < kDetailsTab || selected > kNamesTab)
         return;
     localPage_.Show(selected == kDetailsTab ? SW_SHOW : SW_HIDE);
     sitePage_.Show(selected == kConnectionTab ? SW_SHOW : SW_HIDE);
     advancedPage_.Show(selected == kAdvancedTab ? SW_SHOW : SW_HIDE);
+    namesPage_.Show(selected == kNamesTab ? SW_SHOW : SW_HIDE);
 }
 
 bool CMainDialog::OnCommand(int id, int code, HWND) {
