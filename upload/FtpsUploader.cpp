@@ -18,6 +18,9 @@ using Kind = NetworkFailure::Kind;
 using Clock = SecureSocket::Clock;
 
 constexpr char kNotSent[] = ", so the user name and password were not sent.";
+constexpr char kWrittenInPlace[] =
+    "The server refuses to rename files, so the page is written in place: a cut "
+    "transfer can leave it incomplete there.";
 // A reply line longer than this is no FTP server's.
 constexpr std::size_t kReplyLimit = 64 * 1024;
 
@@ -103,12 +106,14 @@ std::optional<std::pair<std::string, unsigned short>> PassiveAddress(const std::
 // A transfer that did not end with the server's confirmation. The server's words come first:
 // 425 and 522 mean it would not take the data connection at all (522 is vsftpd's answer to one
 // that does not resume the control connection's TLS session), anything else cut it short.
-Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWords) {
+Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWords, bool inPlace) {
     if (reply.code == 425 || reply.code == 522)
         return Refusal{"The server refused the secure data connection: " + reply.text};
     const std::string why = reply.code != 0 && !reply.Positive() ? reply.text : ourWords;
-    return Refusal{secured ? "The transfer was interrupted: " + why
-                           : "The secure data connection failed: " + why};
+    if (!secured)
+        return Refusal{"The secure data connection failed: " + why};
+    return Refusal{"The transfer was interrupted (" + why + "); the page on the server " +
+                   (inPlace ? "may be incomplete." : "stays as it was.")};
 }
 
 // One posting: the control connection and what it has learned.
@@ -151,6 +156,7 @@ private:
     std::string pending_; // received, not yet a whole line
     bool extendedPassiveRefused_ = false;
     bool extendedPortRefused_ = false;
+    bool inPlace_ = false; // the transfer under way writes the page itself
 };
 
 std::string Session::ReadLine() {
@@ -354,7 +360,7 @@ void Session::Transfer(const std::string& command) {
             if (late.kind() == Kind::Stopped)
                 throw;
         }
-        throw DataFailure(reply, data->Secured(), failure.what());
+        throw DataFailure(reply, data->Secured(), failure.what(), inPlace_);
     }
     Reply done{};
     try {
@@ -362,10 +368,10 @@ void Session::Transfer(const std::string& command) {
     } catch (const NetworkFailure& failure) {
         if (failure.kind() != Kind::Closed)
             throw;
-        throw Refusal{"The transfer was interrupted: the server closed the connection."};
+        throw DataFailure(Reply{}, true, "the server closed the connection", inPlace_);
     }
     if (!done.Positive())
-        throw DataFailure(done, true, std::string());
+        throw DataFailure(done, true, std::string(), inPlace_);
 }
 
 void Session::Store(const std::string& directory, const std::string& fileName, bool inPlace,
@@ -376,6 +382,7 @@ void Session::Store(const std::string& directory, const std::string& fileName, b
         Require("CWD " + directory);
     }
     Log("Uploading file...");
+    inPlace_ = inPlace;
     if (inPlace)
         return Transfer("STOR " + fileName);
     const std::string temporary = TemporaryRemoteName(fileName);
@@ -388,6 +395,8 @@ void Session::Store(const std::string& directory, const std::string& fileName, b
         // No rename at all here: write in place, as a server like this leaves no other way.
         Command("DELE " + temporary);
         *renameRefused = true;
+        Log(kWrittenInPlace);
+        inPlace_ = true;
         return Transfer("STOR " + fileName);
     }
     const Reply to = Command("RNTO " + fileName);
@@ -437,10 +446,8 @@ FtpsUploader::Outcome FtpsUploader::Upload(const FtpsJob& job) {
         bool renameRefused = false;
         session.Store(remote.directory, remote.fileName, writtenInPlace_.count(serverKey) != 0,
                       &renameRefused);
-        if (renameRefused) {
+        if (renameRefused)
             writtenInPlace_.insert(serverKey);
-            log_.AppendLog("The server does not rename files, so the page was written in place.");
-        }
         log_.AppendLog("File uploaded successfully!");
         session.Quit();
         return {true, std::string()};

@@ -27,7 +27,7 @@ std::string CompleteRemotePath(std::string& remotePath, std::string_view templat
 }
 
 std::string TemporaryRemoteName(std::string_view fileName) {
-    return std::string(fileName) + ".tovra-new";
+    return std::string(fileName) + ".part";
 }
 
 } // namespace tovra
