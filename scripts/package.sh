@@ -11,7 +11,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(realpath -m "${RELEASE_BUILD_DIR:-$repo/build/release}")
 jobs=${JOBS:-2}
 # The most a release tovra.exe may weigh: a download of a tray tool should stay small.
-size_limit=700000
+size_limit=600000
 
 say() { printf '[package] %s\n' "$*" >&2; }
 die() {

@@ -15,7 +15,7 @@ die() {
 packages=(
     cmake ninja-build
     mingw-w64 g++-mingw-w64-i686-posix
-    wine wine32:i386 wine64
+    wine wine32:i386 wine64 fonts-wine
     xvfb xauth xdotool imagemagick iproute2
     python3 python3-pyftpdlib openssl
     clang libclang-rt-14-dev clang-format
