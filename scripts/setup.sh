@@ -11,7 +11,8 @@ die() {
 }
 
 # Debian package names; wine32 is the 32-bit half that runs our i686 programs. nsis makes the
-# installer (makensis), fp-utils compiles the help file (chmcmd) and lists it (chmls).
+# installer (makensis), fp-utils compiles the help file (chmcmd) and lists it (chmls), osslsigncode
+# signs a release, fonts-wine gives scripts/run.sh the caption buttons' font.
 packages=(
     cmake ninja-build
     mingw-w64 g++-mingw-w64-i686-posix
@@ -20,7 +21,7 @@ packages=(
     python3 python3-pyftpdlib openssl
     clang libclang-rt-14-dev clang-format
     googletest
-    nsis fp-utils
+    nsis fp-utils osslsigncode
 )
 
 # A package counts as present only when dpkg says "install ok installed": half-configured or
