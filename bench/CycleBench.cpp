@@ -63,7 +63,7 @@ public:
     void ShowDetectedAddress(std::string_view address) override { address_ = address; }
     bool WebDetectionChosen() override { return true; }
     void ShowDetailsPage() override {}
-    void ShowSiteSetting(SiteField) override {}
+    void ShowRefusedSetting(tovra::RefusedSetting) override {}
     void SetTrayIcon(int) override {}
     void ShowPostingResult(bool, std::string_view) override {}
 

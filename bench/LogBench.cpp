@@ -35,7 +35,7 @@ public:
     void ShowDetectedAddress(std::string_view) override {}
     bool WebDetectionChosen() override { return false; }
     void ShowDetailsPage() override {}
-    void ShowSiteSetting(SiteField) override {}
+    void ShowRefusedSetting(tovra::RefusedSetting) override {}
     void SetTrayIcon(int) override {}
     void ShowPostingResult(bool, std::string_view) override {}
 

@@ -8,6 +8,8 @@
 // thereby by its workers, so it must outlive the window safely: once the window starts to go
 // away, RunOnWindowThread returns false and runs nothing (UiInvoker::Close).
 
+#include "publish/Publisher.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,9 +40,8 @@ public:
     // Selects the "Details" tab and paints it at once, so the log is on screen before a post.
     virtual void ShowDetailsPage() = 0;
 
-    // Selects the "Connection" tab and puts the focus on the setting a post refused.
-    enum class SiteField { SiteAddress, Port };
-    virtual void ShowSiteSetting(SiteField field) = 0;
+    // Selects the "Connection" tab and puts the focus on the setting a publisher refused.
+    virtual void ShowRefusedSetting(RefusedSetting setting) = 0;
 
     // The tray picture (icon resource number).
     virtual void SetTrayIcon(int iconId) = 0;

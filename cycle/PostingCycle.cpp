@@ -2,12 +2,11 @@
 
 #include "cycle/LogLine.h"
 #include "cycle/LogRedaction.h"
-#include "cycle/SiteValidation.h"
+#include "publish/Publishers.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
 #include "framework/InternetError.h"
 #include "framework/WideText.h"
-#include "upload/RemotePath.h"
 
 #include <utility>
 
@@ -88,16 +87,20 @@ CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings
       logFile_(options.logFilePath.empty() ? nullptr
                                            : std::make_unique<LogFile>(std::move(options.logFilePath))),
       programVersion_(std::move(options.programVersion)),
-      uploader_(std::make_unique<CMyFtpUploader>(*this, std::move(options.pageGenerator))) {
-    uploader_->SetStepTimeout(options.uploadStepTimeoutMs);
-    if (options.errorBox) {
-        uploader_->SetErrorBox(std::move(options.errorBox));
-        return;
-    }
+      stop_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    PublisherContext context;
+    context.log = this;
+    context.stop = stop_.get();
+    context.pageGenerator = std::move(options.pageGenerator);
+    context.pageStepTimeoutMs = options.uploadStepTimeoutMs;
+    context.messageBox = std::move(options.errorBox);
     // The box shows on the window thread while the posting thread goes on: a thread waiting for
     // the user would hold every later check and post, and Exit, for as long as nobody clicks.
-    uploader_->SetErrorBox(
-        [this](const char* text) { view_->RunOnWindowThread([&] { view_->ShowMessageBox(text); }); });
+    if (!context.messageBox)
+        context.messageBox = [this](const char* text) {
+            view_->RunOnWindowThread([&] { view_->ShowMessageBox(text); });
+        };
+    publishers_ = CreatePublishers(context);
 }
 
 CPostingCycle::~CPostingCycle() {
@@ -105,9 +108,9 @@ CPostingCycle::~CPostingCycle() {
         std::lock_guard<std::mutex> lock(logMutex_);
         logClosed_ = true;
     }
-    // First, while every member it may report to is still whole: closing the connection raises
+    // First, while every member they may report to is still whole: closing a connection raises
     // status lines, which the closed log drops.
-    uploader_.reset();
+    publishers_.clear();
     // An owner that never called Stop must not leave the post thread waiting for good.
     if (postThread_)
         postThread_->RequestStop();
@@ -128,7 +131,8 @@ void CPostingCycle::Stop() {
         logClosed_ = true;
         pendingLog_.clear();
     }
-    uploader_->Cancel();
+    if (stop_)
+        ::SetEvent(stop_.get());
     if (postThread_)
         postThread_->Stop(kPostThreadJoinMs);
     if (runStarted_ && !std::exchange(runEnded_, true))
@@ -142,10 +146,6 @@ void CPostingCycle::AppendLog(std::string_view text) {
             return;
         // Stamped here, in the order of the calls, whichever thread then writes it out.
         pendingLog_.push_back(PendingLine{clock_(), std::string(text)});
-        // A post that fails ends with a line that says why; the session's status lines, which
-        // come in brackets, only say what happened on the wire.
-        if (text.empty() || text.front() != '[')
-            lastStep_ = text;
     }
     view_->RunOnWindowThread([this] { FlushLog(); });
 }
@@ -302,60 +302,37 @@ bool CPostingCycle::RunPost() {
     if (stopping_)
         return false;
 
-    PostJob job;
+    Posting posting;
     const bool read = view_->RunOnWindowThread([&] {
         view_->ShowDetailsPage();
-        job.siteAddress = FieldText(settings_.SiteAddress);
-        job.sitePort = FieldText(settings_.SitePort);
-        job.userName = FieldText(settings_.SiteUsername);
-        job.password = FieldText(settings_.SitePassword);
-        job.passiveMode = settings_.SitePasvMode;
-        job.remotePath = FieldText(settings_.SiteRemotePath);
-        job.templateFile = FieldText(settings_.LocalTemplateFile);
-        job.address = FieldText(settings_.LastIP);
-        job.ipv6Address = FieldText(settings_.LastIPv6);
+        posting.ipv4 = FieldText(settings_.LastIP);
+        posting.ipv6 = FieldText(settings_.LastIPv6);
+        posting.settings = std::make_shared<const Settings>(settings_);
     });
     if (!read)
         return false;
+    posting.time = clock_();
 
-    const SiteCheck check = ValidateSite(job.siteAddress, job.sitePort);
-    if (check.problem != SiteProblem::None) {
-        const bool address = check.problem == SiteProblem::MissingSiteAddress;
-        const std::string_view line = address ? kInvalidSiteAddressLine : kInvalidPortLine;
-        AppendLog(line);
-        view_->RunOnWindowThread([&] {
-            view_->ShowSiteSetting(address ? CycleView::SiteField::SiteAddress : CycleView::SiteField::Port);
-        });
-        ReportResult(true, line);
-        return false;
-    }
-
-    uploader_->CloseConnection();
-    CFtpSite& site = uploader_->site;
-    site.serverAddress = job.siteAddress;
-    site.port = check.port;
-    site.userName = job.userName;
-    site.password = job.password;
-    site.passiveMode = job.passiveMode ? 1 : 0;
-    site.remotePath = job.remotePath;
-    site.templateFile = job.templateFile;
-    const std::string added = CompleteRemotePath(site.remotePath, job.templateFile);
-    if (!added.empty())
-        AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
-    uploader_->SetIpAddress(job.address);
-    uploader_->SetIpv6Address(job.ipv6Address);
-    AppendLog("Connecting to " + job.siteAddress + "...");
-    const bool uploaded = uploader_->Upload();
-    if (stopping_)
-        return uploaded;
-    decision_.RecordUpload(uploaded);
+    bool published = true;
+    bool refused = false;
     std::string reason;
-    if (!uploaded) {
-        std::lock_guard<std::mutex> lock(logMutex_);
-        reason = "The upload failed: " + lastStep_;
+    for (const std::unique_ptr<Publisher>& publisher : publishers_) {
+        const Outcome outcome = publisher->Publish(posting);
+        if (stopping_)
+            return false;
+        if (outcome.refused != RefusedSetting::None) {
+            refused = true;
+            view_->RunOnWindowThread([&] { view_->ShowRefusedSetting(outcome.refused); });
+        }
+        if (!outcome.published && published)
+            reason = outcome.reason;
+        published = published && outcome.published;
     }
-    ReportResult(!uploaded, reason);
-    return uploaded;
+    // A posting refused for its settings sent nothing: whether a page is owed stays as it was.
+    if (!refused)
+        decision_.RecordUpload(published);
+    ReportResult(!published, reason);
+    return published;
 }
 
 void CPostingCycle::ReportResult(bool failed, std::string_view reason) {

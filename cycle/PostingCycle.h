@@ -30,7 +30,8 @@
 #include "framework/WorkerThread.h"
 #include "settings/Settings.h"
 #include "upload/LogSink.h"
-#include "upload/MyFtpUploader.h"
+#include "publish/Publisher.h"
+#include "framework/Win32Handles.h"
 
 #include <windows.h>
 
@@ -140,7 +141,6 @@ private:
     std::mutex logMutex_;
     std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
     bool logClosed_ = false;              // guarded by logMutex_
-    std::string lastStep_;                // guarded by logMutex_: the last line not a status line
 
     // Window thread only.
     std::unique_ptr<LogFile> logFile_; // none without a path
@@ -149,8 +149,9 @@ private:
     bool runStarted_ = false; // the log file has the run's opening line (window thread)
     bool runEnded_ = false;
 
+    const UniqueKernelHandle stop_; // manual-reset: set by Stop, ends every publisher's wait
     std::mutex postMutex_;
-    std::unique_ptr<CMyFtpUploader> uploader_; // used under postMutex_; Cancel from Stop
+    std::vector<std::unique_ptr<Publisher>> publishers_; // used under postMutex_
 };
 
 } // namespace tovra

@@ -3,6 +3,7 @@
 #include "detection/AddressScan.h"
 #include "detection/InterfaceAddresses.h"
 #include "detection/LocalAddressChoice.h"
+#include "detection/PublicAddress.h"
 #include "detection/SiteUrl.h"
 #include "resources/ResourceIds.h"
 
@@ -10,6 +11,14 @@
 #include <utility>
 
 namespace tovra {
+namespace {
+
+std::string UnreachableLine(const std::string& address) {
+    return std::string(UnreachableKind(FindFirstAddress(address))) +
+           " that visitors from the internet cannot reach";
+}
+
+} // namespace
 
 CIpAddressChecker::CIpAddressChecker(std::shared_ptr<CheckerOwner> owner, std::vector<IpSite> sites,
                                      DWORD lookupDeadlineMs, Ipv6Source findIpv6)
@@ -91,8 +100,14 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
                 return;
             const LookupResult answer = lookup_.Ask(site, proxy);
             address = answer.address;
-            const std::string line =
+            std::string line =
                 address.empty() ? lookup_.FailureLine(url, answer) : url + " insists that I am " + address;
+            if (!address.empty() && !IsPublicAddress(address)) {
+                // Published, such an address would send every visitor nowhere: ask on instead.
+                line = url + " named " + address + ", " + UnreachableLine(address) +
+                       "; its answer was passed over.";
+                address.clear();
+            }
             if (!line.empty())
                 Tell([&](CheckerOwner& owner) { owner.AppendLog(line); });
             if (!address.empty())
@@ -102,6 +117,12 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
         address = FindLocalAddress();
         if (!address.empty())
             Tell([&](CheckerOwner& owner) { owner.AppendLog("Found Local IP Address of " + address); });
+        // Local mode publishes what the interface has, as it always did (a LAN page may want
+        // exactly that); the user is told once a check when it cannot serve visitors from outside.
+        if (!address.empty() && !IsPublicAddress(address)) {
+            const std::string line = address + " is " + UnreachableLine(address) + ".";
+            Tell([&](CheckerOwner& owner) { owner.AppendLog(line); });
+        }
     }
 
     // From the machine's own interfaces in either mode: a global IPv6 address is the public one,

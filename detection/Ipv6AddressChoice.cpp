@@ -6,10 +6,17 @@ bool IsGlobalUnicast(const std::array<std::uint8_t, 16>& bytes) noexcept {
     return (bytes[0] & 0xE0) == 0x20;
 }
 
+bool IsRelayAddress(const std::array<std::uint8_t, 16>& bytes) noexcept {
+    const bool teredo = bytes[0] == 0x20 && bytes[1] == 0x01 && bytes[2] == 0 && bytes[3] == 0;
+    const bool sixToFour = bytes[0] == 0x20 && bytes[1] == 0x02;
+    return teredo || sixToFour;
+}
+
 std::string ChooseIpv6Address(std::span<const Ipv6Candidate> candidates) {
     const Ipv6Candidate* temporary = nullptr;
     for (const Ipv6Candidate& candidate : candidates) {
-        if (!candidate.preferred || !IsGlobalUnicast(candidate.bytes))
+        if (!candidate.preferred || candidate.tunnel || !IsGlobalUnicast(candidate.bytes) ||
+            IsRelayAddress(candidate.bytes))
             continue;
         if (!candidate.temporary)
             return Ipv6Text(candidate.bytes);

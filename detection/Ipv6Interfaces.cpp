@@ -46,6 +46,7 @@ std::vector<Ipv6Candidate> ReadIpv6Candidates() {
                             candidate.bytes.size());
                 candidate.preferred = unicast->DadState == IpDadStatePreferred;
                 candidate.temporary = unicast->SuffixOrigin == IpSuffixOriginRandom;
+                candidate.tunnel = adapter->IfType == IF_TYPE_TUNNEL;
                 candidates.push_back(candidate);
             }
         }

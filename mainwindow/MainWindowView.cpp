@@ -49,10 +49,12 @@ void CMainWindowView::ShowDetailsPage() {
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void CMainWindowView::ShowSiteSetting(SiteField field) {
+void CMainWindowView::ShowRefusedSetting(RefusedSetting setting) {
+    if (setting == RefusedSetting::None)
+        return;
     window_.SelectTab(CMainDialog::kConnectionTab);
     const CSitePage& page = window_.SitePage();
-    ::SetFocus(page.Item(field == SiteField::Port ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
+    ::SetFocus(page.Item(setting == RefusedSetting::SitePort ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
 }
 
 void CMainWindowView::SetTrayIcon(int iconId) {

@@ -29,7 +29,7 @@ public:
     void ShowDetectedIpv6Address(std::string_view address) override;
     bool WebDetectionChosen() override;
     void ShowDetailsPage() override;
-    void ShowSiteSetting(SiteField field) override;
+    void ShowRefusedSetting(RefusedSetting setting) override;
     void SetTrayIcon(int iconId) override;
     void ShowPostingResult(bool failed, std::string_view reason) override;
     void ShowMessageBox(std::string_view text) override;

@@ -46,11 +46,24 @@ std::string ConnectErrorText(const InternetError& error) {
 // Every posting that fails ends with a line that says why: the server's reply ("550 ..."), or
 // WinINet's own words, such as its own time-out on a reply that came too late. It must be read on
 // the thread whose call failed.
-void ReportStepFailure(InternetExchange& exchange) {
-    const InternetError error = InternetError::FromLastError();
+void ReportStepFailure(InternetExchange& exchange,
+                       const InternetError& error = InternetError::FromLastError()) {
     const std::string text = ConnectErrorText(error);
     exchange.Log(text.empty() ? "The server refused the step (error " + std::to_string(error.Code()) + ")."
                               : text);
+}
+
+// In active mode the server connects back to the PC for the data, which a firewall's first-use
+// prompt (it needs an administrator) or a router's NAT stops; passive mode connects outwards. The
+// server says so with 425 or 426, or the data connection is cut without a reply code.
+void SuggestPassiveModeAfter(InternetExchange& exchange, const FtpJob& job, const InternetError& error) {
+    const std::string& reply = error.ServerReply();
+    const bool dataConnectionFailed = reply.rfind("425", 0) == 0 || reply.rfind("426", 0) == 0 ||
+                                      error.Code() == ERROR_INTERNET_CONNECTION_ABORTED ||
+                                      error.Code() == ERROR_INTERNET_CONNECTION_RESET;
+    if (job.site.passiveMode == 0 && dataConnectionFailed)
+        exchange.Log("The data connection failed in active mode, as it does behind a firewall or a router: "
+                     "try ticking Passive Mode on the Connection tab.");
 }
 
 std::string PageFailureLine(const PageGenerator::Result& page) {
@@ -146,16 +159,33 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
         return;
     }
     exchange.Log("Uploading file...");
-    if (!PutFile(exchange, transfer.connection.get(), page.pagePath, remote.fileName))
-        return ReportStepFailure(exchange);
+    if (!PutFile(exchange, transfer.connection.get(), page.pagePath, remote.fileName)) {
+        const InternetError error = InternetError::FromLastError();
+        ReportStepFailure(exchange, error);
+        return SuggestPassiveModeAfter(exchange, job, error);
+    }
     exchange.Log("File uploaded successfully!");
     transfer.uploaded = true;
 }
 
 } // namespace
 
-CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator)
-    : log_(log), generator_(std::move(generator)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+namespace {
+
+// A handle of our own on the owner's stop event, or a new event when there is none; null when
+// neither can be had, and then no upload starts.
+HANDLE CancelEvent(HANDLE stop) {
+    if (stop == nullptr)
+        return ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    return ::DuplicateHandle(process, stop, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS) ? copy : nullptr;
+}
+
+} // namespace
+
+CMyFtpUploader::CMyFtpUploader(LogSink& log, PageGenerator generator, HANDLE stop)
+    : log_(log), generator_(std::move(generator)), cancel_(CancelEvent(stop)) {}
 
 CMyFtpUploader::~CMyFtpUploader() {
     CloseConnection();

@@ -32,8 +32,9 @@ inline constexpr char kNoErrorTextMessage[] = "Could not retrieve Error Message!
 
 class CMyFtpUploader {
 public:
-    // log receives the upload's lines and its session's status lines.
-    explicit CMyFtpUploader(LogSink& log, PageGenerator generator = PageGenerator());
+    // log receives the upload's lines and its session's status lines. stop (manual-reset, may be
+    // null) ends a running upload and refuses later ones, as Cancel does.
+    explicit CMyFtpUploader(LogSink& log, PageGenerator generator = PageGenerator(), HANDLE stop = nullptr);
     ~CMyFtpUploader();
     CMyFtpUploader(const CMyFtpUploader&) = delete;
     CMyFtpUploader& operator=(const CMyFtpUploader&) = delete;

@@ -1,6 +1,6 @@
 #include "cycle/LogLine.h"
 #include "cycle/PostingDecision.h"
-#include "cycle/SiteValidation.h"
+#include "publish/SiteValidation.h"
 
 #include <gtest/gtest.h>
 

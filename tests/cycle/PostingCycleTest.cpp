@@ -5,7 +5,7 @@
 #include "cycle/PostingCycle.h"
 
 #include "cycle/LogLine.h"
-#include "cycle/SiteValidation.h"
+#include "publish/SiteValidation.h"
 #include "detection/IpAddressChecker.h"
 #include "framework/FixedText.h"
 #include "framework/WideText.h"
@@ -64,7 +64,7 @@ public:
     void ShowDetectedIpv6Address(std::string_view address) override { ipv6_ = address; }
     bool WebDetectionChosen() override { return web_; }
     void ShowDetailsPage() override { ++detailsShown_; }
-    void ShowSiteSetting(SiteField field) override { focus_ = field; }
+    void ShowRefusedSetting(RefusedSetting setting) override { focus_ = setting; }
     void SetTrayIcon(int iconId) override { icons_.push_back(iconId); }
     void ShowPostingResult(bool failed, std::string_view reason) override {
         results_.push_back(failed ? std::string(reason) : "posted");
@@ -107,7 +107,7 @@ public:
     std::string ipv6_;
     bool web_ = false;
     int detailsShown_ = 0;
-    std::optional<SiteField> focus_;
+    std::optional<RefusedSetting> focus_;
     std::vector<int> icons_;
     std::vector<std::string> results_; // "posted", or the reason of a failure
     std::vector<std::string> boxes_;
@@ -355,13 +355,13 @@ TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
         const char* site;
         const char* port;
         std::string_view line;
-        CycleView::SiteField focus;
+        RefusedSetting focus;
     };
     const Case cases[] = {
-        {"", "21", kInvalidSiteAddressLine, CycleView::SiteField::SiteAddress},
-        {"", "", kInvalidSiteAddressLine, CycleView::SiteField::SiteAddress},
-        {"ftp.example.org", "", kInvalidPortLine, CycleView::SiteField::Port},
-        {"ftp.example.org", "70000", kInvalidPortLine, CycleView::SiteField::Port},
+        {"", "21", kInvalidSiteAddressLine, RefusedSetting::SiteAddress},
+        {"", "", kInvalidSiteAddressLine, RefusedSetting::SiteAddress},
+        {"ftp.example.org", "", kInvalidPortLine, RefusedSetting::SitePort},
+        {"ftp.example.org", "70000", kInvalidPortLine, RefusedSetting::SitePort},
     };
     settings_.ForcePost = true;
     for (const Case& c : cases) {

@@ -2,6 +2,7 @@
 // that plays the echo sites, answering per host name.
 
 #include "detection/IpAddressChecker.h"
+#include "detection/PublicAddress.h"
 #include "resources/ResourceIds.h"
 #include "tests/detection/RecordingOwner.h"
 #include "tests/support/EchoProxyServer.h"
@@ -126,22 +127,43 @@ TEST_F(IpAddressCheckerTest, TheSiteSeesAPlainGetOfItsPathWithTheAgentTovra) {
 TEST_F(IpAddressCheckerTest, SitesAreAskedInOrderUntilOneNamesAnAddress) {
     echo_.Answer(sites_[0].host, 404, "Not found, but here is 10.9.9.9");
     echo_.Drop(sites_[1].host);
-    echo_.Answer(sites_[2].host, 200, "<html>0.0.0.0 Current IP Address: 10.1.2.3</html>");
-    echo_.Answer(sites_[3].host, 200, "10.4.4.4");
+    echo_.Answer(sites_[2].host, 200, "<html>0.0.0.0 Current IP Address: 84.1.2.3</html>");
+    echo_.Answer(sites_[3].host, 200, "84.4.4.4");
     Start(true, false);
     ASSERT_TRUE(owner_->WaitForResults(1));
 
     EXPECT_THAT(owner_->LogLines(),
                 ElementsAre(Asking(sites_[0]), "ifconfig.me/ip answered with HTTP status 404.",
                             Asking(sites_[1]), "checkip.dyndns.org/ gave no answer.", Asking(sites_[2]),
-                            Insists(sites_[2], "10.1.2.3")));
-    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
+                            Insists(sites_[2], "84.1.2.3")));
+    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.1.2.3", false)));
     EXPECT_THAT(AskedHosts(), ElementsAre(sites_[0].host, sites_[1].host, sites_[2].host));
+}
+
+// A site behind the same NAT, or a proxy's own page, can name an address no visitor reaches:
+// it is passed over with a line, and the next site is asked.
+TEST_F(IpAddressCheckerTest, AnAnswerNamingAnUnreachableAddressIsPassedOver) {
+    echo_.Answer(sites_[0].host, 200, "192.168.1.20");
+    echo_.Answer(sites_[1].host, 200, "Current IP Address: 100.72.9.1");
+    echo_.Answer(sites_[2].host, 200, "84.1.2.3");
+    Start(true, false);
+    ASSERT_TRUE(owner_->WaitForResults(1));
+
+    EXPECT_THAT(owner_->LogLines(),
+                ElementsAre(Asking(sites_[0]),
+                            "ifconfig.me/ip named 192.168.1.20, a private network address that visitors "
+                            "from the internet cannot reach; its answer was passed over.",
+                            Asking(sites_[1]),
+                            "checkip.dyndns.org/ named 100.72.9.1, a shared address of the provider's "
+                            "network (carrier-grade NAT) that visitors from the internet cannot reach; "
+                            "its answer was passed over.",
+                            Asking(sites_[2]), Insists(sites_[2], "84.1.2.3")));
+    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.1.2.3", false)));
 }
 
 // After each site that gives no address, one line says why.
 TEST_F(IpAddressCheckerTest, WhenEverySiteFailsEachSaysWhyAndTheResultIsEmpty) {
-    echo_.Answer(sites_[0].host, 404, "10.9.9.9");
+    echo_.Answer(sites_[0].host, 404, "84.9.9.9");
     echo_.Answer(sites_[1].host, 500, "");
     echo_.Drop(sites_[2].host);
     echo_.Answer(sites_[3].host, 200, "no address in here, only 12.3.4 and 1.2.3.4.5");
@@ -161,7 +183,7 @@ TEST_F(IpAddressCheckerTest, WhenEverySiteFailsEachSaysWhyAndTheResultIsEmpty) {
 // The user's list replaces the built-in one from the next check on, asked in its own order; an
 // empty list asks nobody and says so.
 TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
-    echo_.Answer("b.example", 200, "10.2.2.2");
+    echo_.Answer("b.example", 200, "84.2.2.2");
     Start(true, true, CIpAddressChecker::kLookupDeadlineMs, {{"a.example", "/"}});
     ASSERT_TRUE(owner_->WaitForResults(1));
     checker_->SetSites(
@@ -177,9 +199,9 @@ TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
         ElementsAre("Asking a.example/ for my IP Address...", "a.example/ answered with HTTP status 502.",
                     "Asking c.example/ip for my IP Address...", "c.example/ip answered with HTTP status 502.",
                     "Asking b.example:8080/x for my IP Address...",
-                    "b.example:8080/x insists that I am 10.2.2.2", CIpAddressChecker::kNoSitesLine));
+                    "b.example:8080/x insists that I am 84.2.2.2", CIpAddressChecker::kNoSitesLine));
     EXPECT_THAT(owner_->Results(),
-                ElementsAre(Detected("", true), Detected("10.2.2.2", true), Detected("", true)));
+                ElementsAre(Detected("", true), Detected("84.2.2.2", true), Detected("", true)));
     EXPECT_THAT(AskedHosts(), ElementsAre("a.example", "c.example", "b.example:8080"));
 }
 
@@ -216,17 +238,17 @@ TEST_F(IpAddressCheckerTest, AHangingSiteIsGivenUpAtTheDeadline) {
     constexpr DWORD kDeadlineMs = 1500;
     echo_.Hang(sites_[0].host);
     echo_.HangAfterHeaders(sites_[1].host, "10.");
-    echo_.Answer(sites_[2].host, 200, "10.1.2.3");
+    echo_.Answer(sites_[2].host, 200, "84.1.2.3");
     const Clock::time_point start = Clock::now();
     Start(true, false, kDeadlineMs);
     ASSERT_TRUE(owner_->WaitForResults(1));
     const long long elapsed = MillisecondsSince(start);
 
-    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("10.1.2.3", false)));
+    EXPECT_THAT(owner_->Results(), ElementsAre(Detected("84.1.2.3", false)));
     EXPECT_THAT(owner_->LogLines(),
                 ElementsAre(Asking(sites_[0]), "ifconfig.me/ip gave no answer within 2 seconds.",
                             Asking(sites_[1]), "checkip.dyndns.org/ gave no answer within 2 seconds.",
-                            Asking(sites_[2]), Insists(sites_[2], "10.1.2.3")));
+                            Asking(sites_[2]), Insists(sites_[2], "84.1.2.3")));
     EXPECT_GE(elapsed, 2 * kDeadlineMs - 100);
     EXPECT_LT(elapsed, 2 * kDeadlineMs + 3000);
 }
@@ -332,12 +354,17 @@ TEST_F(IpAddressCheckerTest, ALocalCheckAsksNoSite) {
     EXPECT_EQ(results[0].number, 1);
     EXPECT_EQ(results[0].text, CIpAddressChecker::FindLocalAddress());
     EXPECT_THAT(AskedHosts(), IsEmpty());
-    // A found address is logged; an empty one is not.
+    // A found address is logged, and one that no visitor reaches is still reported, with a line
+    // that says so; an empty one is not logged.
     const std::vector<std::string> lines = owner_->LogLines();
-    if (results[0].text.empty()) {
+    const std::string& found = results[0].text;
+    if (found.empty()) {
         EXPECT_THAT(lines, IsEmpty());
+    } else if (IsPublicAddress(found)) {
+        EXPECT_THAT(lines, ElementsAre("Found Local IP Address of " + found));
     } else {
-        EXPECT_THAT(lines, ElementsAre("Found Local IP Address of " + results[0].text));
+        EXPECT_THAT(lines, ElementsAre("Found Local IP Address of " + found, StartsWith(found + " is a")));
+        EXPECT_THAT(lines[1], ::testing::EndsWith(" that visitors from the internet cannot reach."));
     }
 }
 

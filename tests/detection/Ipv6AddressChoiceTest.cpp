@@ -17,18 +17,22 @@ std::array<std::uint8_t, 16> Address(std::array<unsigned, 8> groups) {
     return bytes;
 }
 
-Ipv6Candidate Candidate(std::array<unsigned, 8> groups, bool preferred = true, bool temporary = false) {
-    return Ipv6Candidate{Address(groups), preferred, temporary};
+Ipv6Candidate Candidate(std::array<unsigned, 8> groups, bool preferred = true, bool temporary = false,
+                        bool tunnel = false) {
+    return Ipv6Candidate{Address(groups), preferred, temporary, tunnel};
 }
 
 TEST(Ipv6AddressChoice, OnlyPreferredGlobalAddressesQualify) {
     const std::vector<Ipv6Candidate> none = {
-        Candidate({0, 0, 0, 0, 0, 0, 0, 1}),                     // loopback
-        Candidate({0xfe80, 0, 0, 0, 0x1, 0x2, 0x3, 0x4}),        // link-local
-        Candidate({0xfd00, 0x1, 0, 0, 0, 0, 0, 0x5}),            // unique-local
-        Candidate({0xff02, 0, 0, 0, 0, 0, 0, 0x1}),              // multicast
-        Candidate({0x2001, 0xdb8, 0x9, 0, 0, 0, 0, 0x9}, false), // deprecated or tentative
-        Candidate({0x4000, 0, 0, 0, 0, 0, 0, 0x1}),              // outside 2000::/3
+        Candidate({0, 0, 0, 0, 0, 0, 0, 1}),                                    // loopback
+        Candidate({0xfe80, 0, 0, 0, 0x1, 0x2, 0x3, 0x4}),                       // link-local
+        Candidate({0xfd00, 0x1, 0, 0, 0, 0, 0, 0x5}),                           // unique-local
+        Candidate({0xff02, 0, 0, 0, 0, 0, 0, 0x1}),                             // multicast
+        Candidate({0x2001, 0xdb8, 0x9, 0, 0, 0, 0, 0x9}, false),                // deprecated or tentative
+        Candidate({0x4000, 0, 0, 0, 0, 0, 0, 0x1}),                             // outside 2000::/3
+        Candidate({0x2001, 0, 0x4136, 0xe378, 0x8000, 0x63bf, 0x3fff, 0xfdd2}), // Teredo
+        Candidate({0x2002, 0xc000, 0x20a, 0, 0, 0, 0, 0x7}),                    // 6to4
+        Candidate({0x2001, 0xdb8, 0x5, 0, 0, 0, 0, 0x5}, true, false, true),    // on a tunnel
     };
     EXPECT_EQ(ChooseIpv6Address(none), "");
     EXPECT_EQ(ChooseIpv6Address({}), "");

@@ -32,6 +32,8 @@ const char* FaultName(FtpFault fault) {
         return "hang_stor";
     case FtpFault::TrickleGreeting:
         return "trickle";
+    case FtpFault::ActiveDataBlocked:
+        return "active_blocked";
     }
     return "none";
 }

@@ -32,6 +32,7 @@ enum class FtpFault {
     HangOnDirectory,    // CWD is never answered
     HangOnStore,        // STOR is never answered
     TrickleGreeting,    // the greeting is continued with a "220-" line every 0.3 s, for ever
+    ActiveDataBlocked,  // an active-mode data connection cannot be made: "425 Can't connect ..."
 };
 
 class FtpTestServer {

@@ -146,6 +146,15 @@ def run_ftp(control, user, password):
                 return
             return super().ftp_CWD(path)
 
+        def _make_eport(self, ip, port):
+            if state["fault"] == "active_blocked":
+                # A port just closed: refused, as a firewall in front of the client would make it.
+                probe = socket.socket()
+                probe.bind(("127.0.0.1", 0))
+                port = probe.getsockname()[1]
+                probe.close()
+            return super()._make_eport(ip, port)
+
         def ftp_STOR(self, file, mode="w"):
             if state["fault"] == "hang_stor":
                 return

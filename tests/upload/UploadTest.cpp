@@ -252,6 +252,27 @@ TEST_F(UploadTest, RefusedOrDroppedTransferStopsAtItsStepAndDeletesThePage) {
     }
 }
 
+// The server cannot connect back for the data: the line says so and points at Passive Mode; a
+// store the server refuses for its own reasons points nowhere.
+TEST_F(UploadTest, ADataConnectionThatFailsInActiveModeSuggestsPassiveMode) {
+    const std::string suggestion =
+        "The data connection failed in active mode, as it does behind a firewall or "
+        "a router: try ticking Passive Mode on the Connection tab.";
+    uploader_->site.passiveMode = 0;
+    ftp_.SetFault(FtpFault::ActiveDataBlocked);
+    EXPECT_FALSE(uploader_->Upload());
+    const std::vector<std::string> steps = log_.StepLines();
+    ASSERT_GE(steps.size(), 3u);
+    EXPECT_EQ(steps[steps.size() - 3], "Uploading file..."); // then why, then the suggestion
+    EXPECT_EQ(steps.back(), suggestion);
+    EXPECT_FALSE(PageFileExists());
+
+    ftp_.SetFault(FtpFault::StoreRefused);
+    uploader_->CloseConnection();
+    EXPECT_FALSE(uploader_->Upload());
+    EXPECT_EQ(LastStepLine(), "553 Store refused by the test.");
+}
+
 const std::string kTimedOut = "The server did not answer within 1 seconds.";
 
 // The step lines up to a hang in the given step, and the status line that shows the step under

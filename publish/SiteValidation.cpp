@@ -1,4 +1,4 @@
-#include "cycle/SiteValidation.h"
+#include "publish/SiteValidation.h"
 
 #include "settings/Settings.h"
 
