@@ -81,7 +81,7 @@ Var AutostartBox
 Var ShortcutsBox
 Var WasRunning    ; 1 when a running copy was ended for this setup
 Var Started       ; 1 once this setup has started Tovra
-Var Elevated      ; 1 when UAC elevated this setup (for the account that is logged on)
+Var Elevated      ; 1 when this setup runs with administrator rights that the shell does not have
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -265,42 +265,83 @@ FunctionEnd
 ; which is not always the one logged on: a standard user's setup would then put Tovra into the
 ; administrator's profile, where the user never sees it start. Tovra is installed for one account
 ; and needs no rights, so that case is refused. An administrator who elevated their own account
-; gets Tovra for that account, started without elevation (an elevated Tovra would not take the
-; next setup's Exit, and would run every upload with full rights).
+; gets Tovra for that account, started by the shell without elevation (an elevated Tovra would
+; not take the next setup's Exit, and would run every upload with full rights).
 Function CheckAccount
     Push $0
     Push $1
     Push $2
     Push $3
+    Push $4
     StrCpy $Elevated 0
-    ; TOKEN_QUERY; TokenElevationType: TokenElevationTypeFull is a token that UAC elevated.
-    System::Call "advapi32::OpenProcessToken(p -1, i 8, *p .r0) i .r1"
-    ${If} $1 != 0
-        System::Call "advapi32::GetTokenInformation(p r0, i 18, *i .r2, i 4, *i .r3) i .r1"
-        System::Call "kernel32::CloseHandle(p r0)"
-        ${If} $1 != 0
-        ${AndIf} $2 == 2
-            StrCpy $Elevated 1
+    Push "" ; this process
+    Call ElevationOfToken
+    Pop $0
+    ${If} $0 == 1
+        System::Call "advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i"
+        ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName: who is logged on here.
+        System::Call "wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r2, *i .r3) i .r4"
+        ${If} $4 != 0
+            System::Call "*$2(&w${NSIS_MAX_STRLEN} .r3)"
+            System::Call "wtsapi32::WTSFreeMemory(p r2)"
+            ${If} $3 != ""
+            ${AndIf} $3 != $1 ; StrCmp ignores case, as account names do
+                MessageBox MB_OK|MB_ICONSTOP "This setup runs as administrator for the account $1, but $3 is logged on: it would install Tovra for $1.$\n$\nTovra is installed for one account and needs no administrator rights. Run the setup again without $\"Run as administrator$\"." /SD IDOK
+                Abort
+            ${EndIf}
+        ${EndIf}
+        ; Only rights the shell does not have are worth shedding (with UAC off, both have them).
+        System::Call "user32::GetShellWindow() p .r2"
+        ${If} $2 != 0
+            System::Call "user32::GetWindowThreadProcessId(p r2, *i .r3) i"
+            ; PROCESS_QUERY_LIMITED_INFORMATION
+            System::Call "kernel32::OpenProcess(i 0x1000, i 0, i r3) p .r2"
+            ${If} $2 != 0
+                Push $2
+                Call ElevationOfToken
+                Pop $0
+                System::Call "kernel32::CloseHandle(p r2)"
+                ${If} $0 == 0
+                    StrCpy $Elevated 1
+                ${EndIf}
+            ${EndIf}
         ${EndIf}
     ${EndIf}
-    ${If} $Elevated == 1
-        System::Call "advapi32::GetUserNameW(w .r0, *i ${NSIS_MAX_STRLEN}) i"
-        ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName: who is logged on here.
-        System::Call "wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r2, *i .r3) i .r1"
-        ${If} $1 != 0
-            System::Call "*$2(&w${NSIS_MAX_STRLEN} .r1)"
-            System::Call "wtsapi32::WTSFreeMemory(p r2)"
-            ${If} $1 != ""
-            ${AndIf} $1 != $0 ; StrCmp ignores case, as account names do
-                MessageBox MB_OK|MB_ICONSTOP "This setup runs as administrator for the account $0, but $1 is logged on: it would install Tovra for $0.$\n$\nTovra is installed for one account and needs no administrator rights. Run the setup again without $\"Run as administrator$\"." /SD IDOK
-                Abort
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; ElevationOfToken: 1 when the process (its handle on the stack; nothing for this one) runs
+; elevated, 0 when not, "" when that cannot be read.
+Function ElevationOfToken
+    Exch $0
+    Push $1
+    Push $2
+    Push $3
+    ${If} $0 == ""
+        StrCpy $0 -1 ; the current process's pseudo handle
+    ${EndIf}
+    ; TOKEN_QUERY; TokenElevation, whose one field is TokenIsElevated.
+    System::Call "advapi32::OpenProcessToken(p r0, i 8, *p .r1) i .r2"
+    StrCpy $0 ""
+    ${If} $2 != 0
+        System::Call "advapi32::GetTokenInformation(p r1, i 20, *i .r3, i 4, *i .r2) i .r2"
+        System::Call "kernel32::CloseHandle(p r1)"
+        ${If} $2 != 0
+            ${If} $3 != 0
+                StrCpy $0 1
+            ${Else}
+                StrCpy $0 0
             ${EndIf}
         ${EndIf}
     ${EndIf}
     Pop $3
     Pop $2
     Pop $1
-    Pop $0
+    Exch $0
 FunctionEnd
 
 Function OptionsPage

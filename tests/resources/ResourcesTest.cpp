@@ -53,7 +53,7 @@ protected:
     static void SetUpTestSuite() {
         INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
         ::InitCommonControlsEx(&classes);
-        Dialog::RegisterDialogClass(Instance(), TOVRA_MAIN_WINDOW_CLASS);
+        tovra::Dialog::RegisterDialogClass(Instance(), TOVRA_MAIN_WINDOW_CLASS);
     }
 
     void SetUp() override {
