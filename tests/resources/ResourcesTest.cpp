@@ -307,8 +307,8 @@ TEST_F(ResourcesTest, EveryIconOffersEverySizeTheShellAsksForUpToTwiceTheScale) 
 
 // The colour pixels of an icon drawn at size by size on white, as 0x00BBGGRR values.
 std::vector<COLORREF> Pixels(int groupId, int size = 16) {
-    const HICON icon = static_cast<HICON>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(groupId), IMAGE_ICON, size, size, LR_SHARED));
+    const HICON icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(groupId),
+                                                       IMAGE_ICON, size, size, LR_SHARED));
     if (icon == nullptr)
         return {};
     const HDC screen = ::GetDC(nullptr);
