@@ -194,8 +194,8 @@ class InstallerTest(unittest.TestCase):
     def test_2_the_run_value_starts_the_installed_copy(self):
         # Its start-up posting fails and leaves a box open, for the update to find.
         echo = serve_forever(http.server.ThreadingHTTPServer(("127.0.0.1", 0), EchoHandler))
-        settings = {"SiteAddress": "127.0.0.1", "SitePort": str(hang_up_server()), "SiteUsername": "u",
-                    "SitePassword": "p", "SiteRemotePath": "/ip.html", "SitePasvMode": "1",
+        settings = {"SiteAddress": "127.0.0.1", "SitePort": str(hang_up_server()), "SiteUsername": "tester",
+                    "SitePassword": "not-used", "SiteRemotePath": "/ip.html", "SitePasvMode": "1",
                     "GetWebAddress": "1", "ForcePost": "1"}
         for name, value in settings.items():
             wine("reg", "add", SETTINGS_KEY, "/v", name, "/d", value, "/f")

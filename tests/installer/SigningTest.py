@@ -15,8 +15,8 @@ import unittest
 
 STAGE, NSI, ICON, WIZARD = (pathlib.Path(p).resolve() for p in sys.argv[1:5])
 VERSION = sys.argv[5]
-SCRIPTS = pathlib.Path(sys.argv[6])
-WORK = pathlib.Path(sys.argv[7])
+SCRIPTS = pathlib.Path(sys.argv[6]).resolve()
+WORK = pathlib.Path(sys.argv[7]).resolve()
 
 
 def run(*args, env=None):
