@@ -1,7 +1,8 @@
 #pragma once
 // Removes what the program keeps in the registry: the autostart value named after the product
 // under the per-user Run key, and the settings key SOFTWARE\<company>\<product>. The company key
-// stays, as other products of the maker may live there. The program never writes the Run value.
+// stays, as other products of the maker may live there. The settings key goes with everything
+// under it, the DNS names included. The program never writes the Run value.
 
 #include "settings/RegistryStore.h"
 

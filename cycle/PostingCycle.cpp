@@ -274,9 +274,9 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
-        // The decision posts again after a failed upload, so the page on the server is current.
-        ReportResult(false, {});
-        SettleCheck(false);
+        // The decision posts again after a failed upload, so the page on the server is current;
+        // the publishers that keep their own record are asked all the same.
+        SettleCheck(!RunPost(true));
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
@@ -297,14 +297,16 @@ ProxyCredentials CPostingCycle::ProxySignIn() {
     return proxy;
 }
 
-bool CPostingCycle::RunPost() {
+bool CPostingCycle::RunPost(bool everyCheckOnly) {
     std::lock_guard<std::mutex> post(postMutex_);
     if (stopping_)
         return false;
 
     Posting posting;
     const bool read = view_->RunOnWindowThread([&] {
-        view_->ShowDetailsPage();
+        // A check that changed nothing leaves the user on the tab they are at.
+        if (!everyCheckOnly)
+            view_->ShowDetailsPage();
         posting.ipv4 = FieldText(settings_.LastIP);
         posting.ipv6 = FieldText(settings_.LastIPv6);
         posting.settings = std::make_shared<const Settings>(settings_);
@@ -314,9 +316,12 @@ bool CPostingCycle::RunPost() {
     posting.time = clock_();
 
     bool published = true;
+    bool owedPublished = true; // by the publishers whose failure makes the next check post
     bool refused = false;
     std::string reason;
     for (const std::unique_ptr<Publisher>& publisher : publishers_) {
+        if (everyCheckOnly && !publisher->FollowsEveryCheck())
+            continue;
         const Outcome outcome = publisher->Publish(posting);
         if (stopping_)
             return false;
@@ -327,12 +332,14 @@ bool CPostingCycle::RunPost() {
         if (!outcome.published && published)
             reason = outcome.reason;
         published = published && outcome.published;
+        if (!publisher->FollowsEveryCheck())
+            owedPublished = owedPublished && outcome.published;
     }
     // A posting refused for its settings sent nothing: whether a page is owed stays as it was.
-    if (!refused)
-        decision_.RecordUpload(published);
+    if (!refused && !everyCheckOnly)
+        decision_.RecordUpload(owedPublished);
     ReportResult(!published, reason);
-    return published;
+    return owedPublished;
 }
 
 void CPostingCycle::ReportResult(bool failed, std::string_view reason) {

@@ -119,8 +119,9 @@ private:
         std::string text;
     };
 
-    // True when the page was uploaded.
-    bool RunPost();
+    // Publishes to every publisher, or with everyCheckOnly to those that follow every check;
+    // true when none whose failure makes the next check post again failed.
+    bool RunPost(bool everyCheckOnly = false);
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     void FlushLog();

@@ -7,6 +7,7 @@
 #include "mainwindow/HelpFile.h"
 #include "mainwindow/MainWindowView.h"
 #include "mainwindow/SettingsPages.h"
+#include "names/DnsNameStore.h"
 #include "resources/MainDialogIds.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
@@ -96,6 +97,7 @@ bool CMainDialog::OnInit() {
     CreatePage(localPage_, localPage_.Create(instance_, Handle()), true);
     CreatePage(sitePage_, sitePage_.Create(instance_, Handle()), false);
     CreatePage(advancedPage_, advancedPage_.Create(instance_, Handle()), false);
+    CreatePage(namesPage_, namesPage_.Create(instance_, Handle()), false);
     FitToDpi();
 
     StartWorkers();
@@ -118,8 +120,8 @@ void CMainDialog::AddAboutToSystemMenu() const {
 }
 
 void CMainDialog::InsertTabs() const {
-    const char* const names[] = {"Details", "Connection", "Advanced"};
-    for (int index = 0; index < 3; ++index) {
+    const char* const names[] = {"Details", "Connection", "Advanced", "Names"};
+    for (int index = 0; index < 4; ++index) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<char*>(names[index]);
@@ -153,7 +155,7 @@ void CMainDialog::FitToDpi() {
     icon_ = std::move(icon);
     smallIcon_ = std::move(smallIcon);
 
-    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle()})
+    for (HWND page : {localPage_.Handle(), sitePage_.Handle(), advancedPage_.Handle(), namesPage_.Handle()})
         if (page != nullptr)
             PlacePage(page, 0);
     banner_.Fill(Item(IDC_MAIN_BANNER));
@@ -239,6 +241,9 @@ void CMainDialog::ShowMainWindow() {
 }
 
 void CMainDialog::LoadSettings() {
+    // The names are settings like the others, kept in subkeys of their own; the publishing worker
+    // reads them from there at each check.
+    namesPage_.ShowNames(DnsNameStore(std::string(CRegistryStore().KeyPath())).Load().names);
     if (LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites) && cycle_)
         cycle_->ShowStoredAddress(FieldText(settings_.LastIP), FieldText(settings_.LastIPv6));
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
@@ -247,6 +252,7 @@ void CMainDialog::LoadSettings() {
 }
 
 void CMainDialog::SaveSettings() {
+    DnsNameStore(std::string(CRegistryStore().KeyPath())).Save(namesPage_.Names());
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(CRegistryStore(), settings_);
     // The next check asks the saved list, the one on its way keeps its own.
@@ -266,11 +272,12 @@ CMainDialog::Tab CMainDialog::SelectedTab() const noexcept {
 
 void CMainDialog::ShowSelectedPage() {
     const LRESULT selected = ::SendMessageA(Tabs(), TCM_GETCURSEL, 0, 0);
-    if (selected < kDetailsTab || selected > kAdvancedTab)
+    if (selected < kDetailsTab || selected > kNamesTab)
         return;
     localPage_.Show(selected == kDetailsTab ? SW_SHOW : SW_HIDE);
     sitePage_.Show(selected == kConnectionTab ? SW_SHOW : SW_HIDE);
     advancedPage_.Show(selected == kAdvancedTab ? SW_SHOW : SW_HIDE);
+    namesPage_.Show(selected == kNamesTab ? SW_SHOW : SW_HIDE);
 }
 
 bool CMainDialog::OnCommand(int id, int code, HWND) {

@@ -1,6 +1,6 @@
 #pragma once
 // The program's one main window (dialog 102, "Tovra"): a tab control with the Details,
-// Connection and Advanced pages, "&Post IP now", "&Save" and "&Cancel". It is the hub of the
+// Connection, Advanced and Names pages, "&Post IP now", "&Save" and "&Cancel". It is the hub of the
 // program: it owns the posting cycle, the address checker and the interval timer, moves the
 // settings between the registry, the settings record and the pages, and receives the tray menu's
 // commands.
@@ -23,6 +23,7 @@
 #include "framework/Win32Handles.h"
 #include "mainwindow/BannerPicture.h"
 #include "pages/AdvancedPage.h"
+#include "pages/NamesPage.h"
 #include "pages/LocalPage.h"
 #include "pages/SitePage.h"
 #include "settings/Settings.h"
@@ -55,7 +56,7 @@ struct MainDialogOptions {
 class CMainDialog : public Dialog {
 public:
     // The tabs, left to right.
-    enum Tab { kDetailsTab = 0, kConnectionTab = 1, kAdvancedTab = 2 };
+    enum Tab { kDetailsTab = 0, kConnectionTab = 1, kAdvancedTab = 2, kNamesTab = 3 };
 
     // How long Exit waits for each worker before it leaves it behind; a worker left behind holds
     // nothing of the window's (WorkerThread, UiInvoker).
@@ -97,6 +98,7 @@ public:
     CLocalPage& LocalPage() noexcept { return localPage_; }
     CSitePage& SitePage() noexcept { return sitePage_; }
     CAdvancedPage& AdvancedPage() noexcept { return advancedPage_; }
+    CNamesPage& NamesPage() noexcept { return namesPage_; }
     CTrayIcon& TrayIcon() noexcept { return trayIcon_; }
     CTrayStatus& TrayStatus() noexcept { return trayStatus_; }
 
@@ -135,6 +137,7 @@ private:
     CLocalPage localPage_;
     CSitePage sitePage_;
     CAdvancedPage advancedPage_;
+    CNamesPage namesPage_;
 
     std::shared_ptr<UiInvoker> invoker_;
     std::shared_ptr<CMainWindowView> view_;

@@ -49,6 +49,10 @@ class Publisher {
 public:
     virtual ~Publisher() = default;
     virtual Outcome Publish(const Posting& posting) = 0;
+    // A publisher that keeps its own record of what each target last accepted (the DNS names) is
+    // also asked after a check that found the address unchanged, and its failure alone makes
+    // nothing post again: it knows best when to try again.
+    virtual bool FollowsEveryCheck() const { return false; }
 };
 
 // What every publisher is made with (CreatePublishers).

@@ -1,5 +1,6 @@
 #include "publish/Publishers.h"
 
+#include "publish/NamesPublisher.h"
 #include "publish/PagePublisher.h"
 
 namespace tovra {
@@ -7,6 +8,7 @@ namespace tovra {
 std::vector<std::unique_ptr<Publisher>> CreatePublishers(const PublisherContext& context) {
     std::vector<std::unique_ptr<Publisher>> publishers;
     publishers.push_back(std::make_unique<PagePublisher>(context));
+    publishers.push_back(std::make_unique<NamesPublisher>(context));
     return publishers;
 }
 

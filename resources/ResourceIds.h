@@ -17,6 +17,8 @@
 #define IDI_TRAY_NORMAL 138
 #define IDI_TRAY_BUSY 139
 #define IDI_TRAY_ATTENTION 140
+#define IDD_NAMES_PAGE 141
+#define IDD_DNS_NAME 142
 
 // Statics that the code never addresses.
 #ifndef IDC_STATIC

@@ -28,6 +28,8 @@ TEST_F(UninstallTest, RemovesSettingsAndAutostartButKeepsTheCompanyKey) {
     WriteRun("Tovra");
     WriteRun("Other");
     ASSERT_TRUE(store.WriteString("SiteAddress", "ftp.example.org"));
+    // A key with subkeys, as the DNS names make it, goes whole.
+    hive.WriteRaw("SOFTWARE\\Brannik\\Tovra\\DnsNames\\0", "HostName", REG_SZ, "a.example", 10);
     hive.WriteRaw("SOFTWARE\\Brannik\\Another", "x", REG_SZ, "1", 2);
 
     EXPECT_TRUE(Uninstall(store));

@@ -168,9 +168,9 @@ TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointing
     EXPECT_EQ(tray.GetCommandWindow(), window->Handle());
 
     const HWND tabs = window->Item(IDC_MAIN_TABS);
-    ASSERT_EQ(::SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
-    const char* const names[] = {"Details", "Connection", "Advanced"};
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(::SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
+    const char* const names[] = {"Details", "Connection", "Advanced", "Names"};
+    for (int i = 0; i < 4; ++i) {
         char text[32] = {};
         TCITEMA item{};
         item.mask = TCIF_TEXT;

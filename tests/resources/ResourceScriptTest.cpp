@@ -129,6 +129,10 @@ TEST(ResourceScriptTest, TabOrderOfEveryDialog) {
          {"IDC_PROXY_USERNAME", "IDC_PROXY_PASSWORD", "IDC_IP_SITE_LIST", "IDC_IP_SITE_ADD",
           "IDC_IP_SITE_REMOVE", "IDC_FORCE_UPLOAD"}},
         {"IDD_ADD_IP_SITE", {"IDC_ADD_SITE_ADDRESS", "IDC_ADD_SITE_PATH", "IDOK", "IDCANCEL"}},
+        {"IDD_NAMES_PAGE", {"IDC_NAME_LIST", "IDC_NAME_ADD", "IDC_NAME_EDIT", "IDC_NAME_REMOVE"}},
+        {"IDD_DNS_NAME",
+         {"IDC_NAME_SERVICE", "IDC_NAME_SERVER", "IDC_NAME_HOST", "IDC_NAME_ACCOUNT", "IDC_NAME_SECRET",
+          "IDOK", "IDCANCEL"}},
     };
     std::map<std::string, std::vector<std::string>> found;
     for (const DialogTemplate& dialog : OurDialogs())
