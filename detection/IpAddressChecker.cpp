@@ -99,6 +99,8 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
                     [&](CheckerOwner& owner) { owner.AppendLog("Asking " + url + " for my IP Address..."); }))
                 return;
             const LookupResult answer = lookup_.Ask(site, proxy);
+            if (const std::string note = WebLookup::NoteLine(url, answer); !note.empty())
+                Tell([&](CheckerOwner& owner) { owner.AppendLog(note); });
             address = answer.address;
             std::string line =
                 address.empty() ? lookup_.FailureLine(url, answer) : url + " insists that I am " + address;

@@ -2,11 +2,13 @@
 
 #include "detection/AddressScan.h"
 #include "detection/RedirectTarget.h"
+#include "detection/SiteUrl.h"
 #include "framework/InternetExchange.h"
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace tovra {
@@ -26,7 +28,18 @@ constexpr std::size_t kDiscardedBodyBytes = 0x10000;
 
 constexpr DWORD kProxySignInRequired = 407;
 
+// Schannel's "no TLS version in common" (Windows 7 with TLS 1.2 off in Internet Options).
+constexpr DWORD kDecodingFailed = 12175;
+
 using Clock = std::chrono::steady_clock;
+
+LookupResult Failure(LookupFailure failure, unsigned long httpStatus = 0, std::string detail = {}) {
+    LookupResult result;
+    result.failure = failure;
+    result.httpStatus = httpStatus;
+    result.detail = std::move(detail);
+    return result;
+}
 
 LookupFailure FailureOf(DWORD code) {
     switch (code) {
@@ -41,6 +54,9 @@ LookupFailure FailureOf(DWORD code) {
     case ERROR_INTERNET_SEC_CERT_REVOKED:
     case ERROR_INTERNET_SEC_INVALID_CERT:
         return LookupFailure::Certificate;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+    case kDecodingFailed:
+        return LookupFailure::TlsVersion;
     default:
         return LookupFailure::NoAnswer;
     }
@@ -70,6 +86,54 @@ void Send(HINTERNET request, Clock::time_point deadline) {
     BoundByDeadline(request, deadline);
     if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0))
         throw InternetError::FromLastError();
+}
+
+DWORD SecurityFlags(HINTERNET request) {
+    DWORD flags = 0;
+    DWORD length = sizeof flags;
+    if (!InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length))
+        return 0;
+    return flags;
+}
+
+// Sends, and when only the revocation server could not be reached (12057), sends once more with
+// that one check relaxed: the chain itself is still checked, so an untrusted one is still refused.
+// Returns whether the relaxed request was needed.
+bool SendSecure(HINTERNET request, Clock::time_point deadline) {
+    try {
+        Send(request, deadline);
+        return false;
+    } catch (const InternetError& error) {
+        if (error.Code() != ERROR_INTERNET_SEC_CERT_REV_FAILED)
+            throw;
+        DWORD flags = SecurityFlags(request) | SECURITY_FLAG_IGNORE_REVOCATION;
+        if (!InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags))
+            throw;
+    }
+    Send(request, deadline);
+    return true;
+}
+
+// The sign-in schemes a 407 offers ("Digest or NTLM"), or empty when Basic is among them or none
+// is named: WinINet signs in to a proxy with the stored name and password only by Basic here.
+std::string SchemesWithoutBasic(HINTERNET request) {
+    std::string schemes;
+    for (DWORD index = 0;;) {
+        char text[512] = {};
+        DWORD length = sizeof text - 1;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_PROXY_AUTHENTICATE, text, &length, &index))
+            break;
+        std::string_view challenge(text, std::min<std::size_t>(length, sizeof text - 1));
+        challenge = challenge.substr(0, challenge.find_first_of(" \t,"));
+        if (challenge.empty())
+            continue;
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, challenge.data(),
+                           static_cast<int>(challenge.size()), "Basic", 5) == CSTR_EQUAL)
+            return {};
+        if (schemes.find(challenge) == std::string::npos)
+            schemes += (schemes.empty() ? "" : " or ") + std::string(challenge);
+    }
+    return schemes;
 }
 
 DWORD StatusCode(HINTERNET request) {
@@ -122,31 +186,49 @@ LookupResult AskPage(HINTERNET session, const IpSite& site, const ProxyCredentia
                            const_cast<char*>(proxy.password.c_str()),
                            static_cast<DWORD>(proxy.password.size()));
     }
-    const DWORD secure = site.scheme == IpSiteScheme::Https ? INTERNET_FLAG_SECURE : 0;
-    const UniqueInternetHandle request(Opened(HttpOpenRequestA(
-        connection.get(), "GET", site.path.c_str(), nullptr, nullptr, nullptr, kRequestFlags | secure, 0)));
-    Send(request.get(), deadline);
+    const bool https = site.scheme == IpSiteScheme::Https;
+    const UniqueInternetHandle request(
+        Opened(HttpOpenRequestA(connection.get(), "GET", site.path.c_str(), nullptr, nullptr, nullptr,
+                                kRequestFlags | (https ? INTERNET_FLAG_SECURE : 0), 0)));
+    bool revocationUnchecked = SendSecure(request.get(), deadline);
     DWORD status = StatusCode(request.get());
     if (status == kProxySignInRequired && !proxy.userName.empty()) {
         // WinINet may wait for the challenge before it signs in: answer it once.
         Read(request.get(), kDiscardedBodyBytes, deadline);
-        Send(request.get(), deadline);
+        revocationUnchecked = SendSecure(request.get(), deadline) || revocationUnchecked;
         status = StatusCode(request.get());
     }
     if (status == 0)
-        return {{}, LookupFailure::NoAnswer, 0, {}};
-    if (status == kProxySignInRequired)
-        return {{}, LookupFailure::ProxySignIn, status, {}};
+        return Failure(LookupFailure::NoAnswer);
+    if (status == kProxySignInRequired) {
+        std::string schemes = SchemesWithoutBasic(request.get());
+        if (!schemes.empty())
+            return Failure(LookupFailure::ProxyScheme, status, std::move(schemes));
+        return Failure(LookupFailure::ProxySignIn, status, {});
+    }
+    // A proxy refusing the tunnel can get WinINet to send an https request in the clear on the
+    // proxy's own connection, and hand back the proxy's answer as the site's (measured under
+    // Wine): whatever did not come over TLS is not the site's answer.
+    if (https && (SecurityFlags(request.get()) & SECURITY_FLAG_SECURE) == 0)
+        return Failure(LookupFailure::NotOverTls, status, {});
     // An error page may well name an address (the proxy's, say): only a 2xx answer counts.
     if (status / 100 != 2) {
         if (IsRedirect(status))
             location = Location(request.get());
-        return {{}, LookupFailure::HttpStatus, status, {}};
+        return Failure(LookupFailure::HttpStatus, status, {});
     }
     const std::uint32_t address = FindFirstAddress(Read(request.get(), kPageReadBytes, deadline));
-    if (address == 0)
-        return {{}, LookupFailure::NoAddress, status, {}};
-    return {DottedQuadText(address), LookupFailure::None, status, {}};
+    LookupResult result = Failure(address == 0 ? LookupFailure::NoAddress : LookupFailure::None, status);
+    if (address != 0)
+        result.address = DottedQuadText(address);
+    result.revocationUnchecked = revocationUnchecked;
+    return result;
+}
+
+LookupResult Failed(const InternetError& error) {
+    // Wine has no text for several codes; the number still helps whoever reads the log.
+    const std::string detail = error.HasText() ? error.Text() : "error " + std::to_string(error.Code());
+    return Failure(FailureOf(error.Code()), 0, detail);
 }
 
 // The whole lookup, on the exchange's helper. Each hop starts only while the caller still waits,
@@ -157,22 +239,23 @@ LookupResult FollowRedirects(InternetExchange& exchange, const IpSite& first, co
     std::vector<IpSite> asked{first};
     while (exchange.Wanted()) {
         std::string location;
-        LookupResult result = AskPage(session.get(), asked.back(), proxy, deadline, location);
+        LookupResult result;
+        try {
+            result = AskPage(session.get(), asked.back(), proxy, deadline, location);
+        } catch (const InternetError& error) {
+            result = Failed(error);
+        }
+        if (asked.size() > 1)
+            result.redirectedTo = SiteUrl(asked.back());
         if (result.failure != LookupFailure::HttpStatus || !IsRedirect(result.httpStatus))
             return result;
         const std::optional<IpSite> next = RedirectTarget(asked.back(), location);
         if (!next || asked.size() > WebLookup::kMaxRedirects ||
             std::find(asked.begin(), asked.end(), *next) != asked.end())
-            return {{}, LookupFailure::Redirects, result.httpStatus, location};
+            return Failure(LookupFailure::Redirects, result.httpStatus, location);
         asked.push_back(*next);
     }
-    return {{}, LookupFailure::Stopped, 0, {}};
-}
-
-LookupResult Failed(const InternetError& error) {
-    // Wine has no text for several codes; the number still helps whoever reads the log.
-    const std::string detail = error.HasText() ? error.Text() : "error " + std::to_string(error.Code());
-    return {{}, FailureOf(error.Code()), 0, detail};
+    return Failure(LookupFailure::Stopped, 0, {});
 }
 
 } // namespace
@@ -197,11 +280,11 @@ LookupResult WebLookup::Ask(const IpSite& site, const ProxyCredentials& proxy) c
         case InternetExchange::Outcome::Finished:
             return *answer;
         case InternetExchange::Outcome::Stopped:
-            return {{}, LookupFailure::Stopped, 0, {}};
+            return Failure(LookupFailure::Stopped, 0, {});
         case InternetExchange::Outcome::TimedOut:
-            return {{}, LookupFailure::TimedOut, 0, {}};
+            return Failure(LookupFailure::TimedOut, 0, {});
         case InternetExchange::Outcome::ServerBusy:
-            return {{}, LookupFailure::StillBusy, 0, {}};
+            return Failure(LookupFailure::StillBusy, 0, {});
         case InternetExchange::Outcome::NoThread:
             break;
         }
@@ -209,6 +292,13 @@ LookupResult WebLookup::Ask(const IpSite& site, const ProxyCredentials& proxy) c
         // The system refusing an event or a thread means the same to the user.
     }
     return {};
+}
+
+std::string WebLookup::NoteLine(std::string_view siteName, const LookupResult& result) {
+    if (!result.revocationUnchecked)
+        return {};
+    return "The revocation server for the certificate of " + std::string(siteName) +
+           " could not be reached; its answer was read with every other check of the certificate made.";
 }
 
 std::string WebLookup::FailureLine(std::string_view siteName, const LookupResult& result) const {
@@ -224,10 +314,23 @@ std::string WebLookup::FailureLine(std::string_view siteName, const LookupResult
     case LookupFailure::NoAddress:
         return site + " answered, but there is no IPv4 address on its page.";
     case LookupFailure::Certificate:
+        // A redirect's target is the site whose certificate failed, not the one the user listed.
+        if (!result.redirectedTo.empty())
+            return "The certificate of " + result.redirectedTo + " (redirected from " + site +
+                   ") is not trusted; its answer was not read.";
         return "The certificate of " + site + " is not trusted; its answer was not read.";
+    case LookupFailure::NotOverTls:
+        return "The answer for " + site +
+               " did not come over TLS (a proxy may have answered in its place); " + "it was not read.";
+    case LookupFailure::TlsVersion:
+        return site + " and this PC have no TLS version in common: on Windows 7, tick \"Use TLS 1.2\" on the "
+                      "Advanced tab of Internet Options.";
     case LookupFailure::ProxySignIn:
         return "The proxy refused the sign-in with the proxy user name and password; " + site +
                " was not asked.";
+    case LookupFailure::ProxyScheme:
+        return "The proxy asked for a sign-in by " + result.detail +
+               ", not by user name and password (Basic); " + site + " was not asked.";
     case LookupFailure::Redirects:
         return site + " redirected in a loop or to an address that cannot be used.";
     case LookupFailure::StillBusy:

@@ -8,6 +8,10 @@
 // lookup. Each one is a new request, started only while Ask still waits, so a lookup given up at
 // its deadline sends nothing more.
 //
+// An https answer is read only when it came over TLS with a certificate the PC trusts for the
+// site's name. A revocation server that cannot be reached (behind proxies, on captive portals,
+// just after wake) is asked about once more with only that check relaxed, as browsers do.
+//
 // Threads: Ask blocks the calling thread until the site has answered, the deadline has passed or
 // the stop event is signalled, whichever comes first; the lookup itself is an InternetExchange
 // keyed by the site's host and port. One object may serve any number of lookups, one at a time.
@@ -29,7 +33,10 @@ enum class LookupFailure {
     HttpStatus,  // it answered with a status other than 2xx
     NoAddress,   // its page names no IPv4 address
     Certificate, // its certificate is not trusted
+    NotOverTls,  // an https answer that did not come over TLS (a proxy's own, say)
+    TlsVersion,  // the PC and the site have no TLS version in common
     ProxySignIn, // the proxy refused the sign-in
+    ProxyScheme, // the proxy asked for a sign-in other than Basic
     Redirects,   // a redirect loop, or a redirect to nowhere usable
     StillBusy,   // an earlier lookup given up at its deadline still holds the site
     Stopped,     // the check was stopped
@@ -40,6 +47,11 @@ struct LookupResult {
     LookupFailure failure = LookupFailure::NoAnswer;
     unsigned long httpStatus = 0; // the status answered, when there was one
     std::string detail;           // WinINet's text for the failure, when it has one
+    // The page that failed, when a redirect led there from the site asked ("https://host/path").
+    std::string redirectedTo;
+    // The revocation of an https site's certificate could not be checked; it was read as browsers
+    // read it, with every other check of its chain made.
+    bool revocationUnchecked = false;
 };
 
 // The sign-in that a proxy asking for one is given; none when the user name is empty.
@@ -64,6 +76,9 @@ public:
     // The log line that says why `siteName` gave no address, in the user's words; empty for a
     // lookup that named one or was stopped.
     std::string FailureLine(std::string_view siteName, const LookupResult& result) const;
+    // A line to log before the answer's own: why it was read although a check could not be made;
+    // empty when every check was made.
+    static std::string NoteLine(std::string_view siteName, const LookupResult& result);
 
 private:
     HANDLE stopEvent_;

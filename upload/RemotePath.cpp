@@ -26,4 +26,8 @@ std::string CompleteRemotePath(std::string& remotePath, std::string_view templat
     return name;
 }
 
+std::string TemporaryRemoteName(std::string_view fileName) {
+    return std::string(fileName) + ".part";
+}
+
 } // namespace tovra

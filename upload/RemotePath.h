@@ -23,4 +23,9 @@ std::string_view LocalFileName(std::string_view localPath);
 // Returns the name that was appended, empty when the path was used as it is.
 std::string CompleteRemotePath(std::string& remotePath, std::string_view templatePath);
 
+// The name a page is stored under in its own folder before it is renamed over the page, so that
+// a transfer cut short never leaves visitors half a page: "ip.html" -> "ip.html.part". Always
+// the same for a page, so that what a cut transfer left is replaced by the next one.
+std::string TemporaryRemoteName(std::string_view fileName);
+
 } // namespace tovra

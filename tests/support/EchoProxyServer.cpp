@@ -29,8 +29,10 @@ void WriteVariable(const char* name, const std::string* value) {
 
 } // namespace
 
-EchoProxyServer::EchoProxyServer(bool tls)
-    : process_(std::make_unique<TestServerProcess>(tls ? "https" : "echo")) {
+EchoProxyServer::EchoProxyServer(bool tls, bool tls13Only)
+    : process_(std::make_unique<TestServerProcess>(!tls        ? "echo"
+                                                   : tls13Only ? "https13"
+                                                               : "https")) {
     const auto& words = process_->ReadyWords();
     if (words.size() != (tls ? 2u : 1u))
         throw std::runtime_error("unexpected READY line from the echo test server");
@@ -92,6 +94,13 @@ void EchoProxyServer::Redirect(const std::string& host, const std::string& locat
 
 void EchoProxyServer::RequireSignIn(const std::string& user, const std::string& password) {
     process_->Command("SIGNIN " + ToHex(user + ":" + password));
+}
+
+void EchoProxyServer::Challenge(const std::vector<std::string>& challenges) {
+    std::string command = "CHALLENGES";
+    for (const std::string& challenge : challenges)
+        command += " " + ToHex(challenge);
+    process_->Command(command);
 }
 
 std::vector<EchoRequest> EchoProxyServer::Requests() {

@@ -41,7 +41,8 @@ class EchoProxyServer {
 public:
     // tls: one echo site on https://localhost:Port() instead of a proxy, its certificate from a
     // test authority of its own (AuthorityCertificate()), which nothing trusts until a test does.
-    explicit EchoProxyServer(bool tls = false);
+    // tls13Only: that site speaks TLS 1.3 and nothing older, as a PC without it meets a modern site.
+    explicit EchoProxyServer(bool tls = false, bool tls13Only = false);
     ~EchoProxyServer();
 
     unsigned short Port() const { return port_; }
@@ -66,7 +67,10 @@ public:
     // Answers 302 with this Location.
     void Redirect(const std::string& host, const std::string& location);
     // From now on, answers 407 to every request that does not sign in with Basic user:password.
+    // Refuses every CONNECT (the tunnel to an https site) with 407 too.
     void RequireSignIn(const std::string& user, const std::string& password);
+    // The Proxy-Authenticate headers of each 407, one a challenge (`Basic realm="tovra-test"`).
+    void Challenge(const std::vector<std::string>& challenges);
 
     std::vector<EchoRequest> Requests();
 

@@ -113,7 +113,8 @@ std::string ToHex(const std::string& bytes) {
     return hex;
 }
 
-TestServerProcess::TestServerProcess(const std::string& arguments, std::chrono::milliseconds timeout) {
+TestServerProcess::TestServerProcess(const std::string& arguments, std::chrono::milliseconds timeout,
+                                     const std::string& script) {
     EnsureWinsock();
     const auto deadline = Clock::now() + timeout;
 
@@ -125,7 +126,8 @@ TestServerProcess::TestServerProcess(const std::string& arguments, std::chrono::
         ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("cannot listen for the test server's control connection");
 
-    std::string command = UnixPathToWindows("/usr/bin/python3") + " " + TOVRA_TEST_SERVERS_SCRIPT + " " +
+    const std::string folder = TOVRA_TEST_SERVERS_FOLDER;
+    std::string command = UnixPathToWindows("/usr/bin/python3") + " " + folder + "/" + script + " " +
                           arguments.substr(0, arguments.find(' ')) + " " +
                           std::to_string(ntohs(address.sin_port));
     if (arguments.find(' ') != std::string::npos)

@@ -20,10 +20,11 @@ namespace tovra::test {
 
 class TestServerProcess {
 public:
-    // Starts `test_servers.py <arguments>` and waits (at most `timeout`) for its READY line.
-    // Throws std::runtime_error when the server cannot be started.
+    // Starts `test_servers.py <arguments>` (or another script of this folder) and waits (at most
+    // `timeout`) for its READY line. Throws std::runtime_error when the server cannot be started.
     explicit TestServerProcess(const std::string& arguments,
-                               std::chrono::milliseconds timeout = std::chrono::seconds(15));
+                               std::chrono::milliseconds timeout = std::chrono::seconds(15),
+                               const std::string& script = "test_servers.py");
     ~TestServerProcess();
     TestServerProcess(const TestServerProcess&) = delete;
     TestServerProcess& operator=(const TestServerProcess&) = delete;

@@ -211,10 +211,10 @@ def make_certificates(folder):
         return der.read(), os.path.join(folder, "server.pem"), os.path.join(folder, "server.key")
 
 
-def run_echo(control, tls=False):
+def run_echo(control, tls=False, tls13_only=False):
     sites = {}
     requests = []
-    signin = {"expected": None}
+    signin = {"expected": None, "challenges": ['Basic realm="tovra-test"']}
     lock = threading.Lock()
     released = threading.Event()  # set when the server ends, to free hanging handlers
 
@@ -223,6 +223,23 @@ def run_echo(control, tls=False):
 
         def log_message(self, *args):
             pass
+
+        def do_CONNECT(self):
+            # A proxy that wants a sign-in refuses every tunnel, signed in or not, with an empty
+            # 407: Wine's WinINet then sends the https request in the clear on this connection.
+            with lock:
+                requests.append((self.requestline, self.headers.get("Host") or "",
+                                 self.headers.get("User-Agent") or "",
+                                 self.headers.get("Proxy-Authorization") or ""))
+                wanted = signin["expected"] is not None
+            if not wanted:
+                self.send_error(501)
+                return
+            self.send_response(407)
+            for challenge in signin["challenges"]:
+                self.send_header("Proxy-Authenticate", challenge)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
 
         def do_GET(self):
             host = (self.headers.get("Host") or "").split(":")[0].lower()
@@ -239,7 +256,8 @@ def run_echo(control, tls=False):
                 body = b"Sign in first." if kind == "SIGNIN" else b"Moved."
                 self.send_response(407 if kind == "SIGNIN" else 302)
                 if kind == "SIGNIN":
-                    self.send_header("Proxy-Authenticate", 'Basic realm="tovra-test"')
+                    for challenge in signin["challenges"]:
+                        self.send_header("Proxy-Authenticate", challenge)
                 else:
                     self.send_header("Location", behaviour[1].decode("latin-1"))
                 self.send_header("Content-Length", str(len(body)))
@@ -298,6 +316,8 @@ def run_echo(control, tls=False):
         authority, certificate, key = make_certificates(folder)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(certificate, key)
+        if tls13_only:
+            context.minimum_version = ssl.TLSVersion.TLSv1_3
         server.socket = context.wrap_socket(server.socket, server_side=True)
         ready += " " + authority.hex()
 
@@ -321,6 +341,10 @@ def run_echo(control, tls=False):
             with lock:
                 signin["expected"] = None if words[1] == "-" else \
                     "Basic " + base64.b64encode(unhex(words[1])).decode("ascii")
+            return "OK"
+        if words[0] == "CHALLENGES" and len(words) >= 2:
+            with lock:
+                signin["challenges"] = [unhex(word).decode("latin-1") for word in words[1:]]
             return "OK"
         if words[0] == "REQUESTS":
             with lock:
@@ -357,6 +381,8 @@ def main():
     elif kind == "dns":
         import dns_services  # the fake dynamic DNS services, beside this file
         dns_services.run(control, sys.argv[3], sys.argv[4], make_certificates)
+    elif kind == "https13":
+        run_echo(control, tls=True, tls13_only=True)
     else:
         sys.exit("unknown server kind " + kind)
 
