@@ -1,6 +1,6 @@
 #include "upload/MyFtpUploader.h"
 
-#include "framework/WideText.h"
+#include "upload/DataAddressGuard.h"
 #include "upload/RemotePath.h"
 #include "upload/StatusText.h"
 
@@ -16,13 +16,17 @@ struct FtpTransfer {
     UniqueInternetHandle session;
     UniqueInternetHandle connection;
     bool uploaded = false;
-    bool noErrorText = false; // a failed connection carried no text at all
+    bool noErrorText = false;   // a failed connection carried no text at all
+    bool renameRefused = false; // the server turned out to refuse every rename
 };
 
 namespace {
 
 // The longest error text the log takes from WinINet, as the program always has.
 constexpr std::size_t kErrorTextLimit = 255;
+// The page goes to this name beside it first, so that the page itself only ever changes whole.
+constexpr char kPartSuffix[] = ".part";
+constexpr DWORD kChunkBytes = 8192;
 
 // Everything the helper needs, copied: it must not reach back into the uploader.
 struct FtpJob {
@@ -31,6 +35,8 @@ struct FtpJob {
     std::string ipAddress;
     std::string ipv6Address;
     DWORD stepTimeoutMs;
+    bool renameRefused; // already known: store under the page's own name
+    std::shared_ptr<DataAddressGuard> guard;
 };
 
 // One line for the log: the platform's text for the error, else the server's last reply, which
@@ -114,21 +120,131 @@ bool Connect(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& jo
     return false;
 }
 
-// The narrow call whenever the code page can name the local file, so that the remote name goes
-// out exactly as it always has; the wide one only for a path that it cannot name, with the
-// remote name widened from the code page, which WinINet narrows back to it for the wire.
-bool PutFile(InternetExchange& exchange, HINTERNET connection, const std::wstring& localPath,
-             const std::string& remoteName) {
-    if (const std::optional<std::string> narrowPath = NarrowExactly(localPath))
-        return ::FtpPutFileA(connection, narrowPath->c_str(), remoteName.c_str(), FTP_TRANSFER_TYPE_ASCII,
-                             exchange.Context());
-    return ::FtpPutFileW(connection, localPath.c_str(), WidenAnsi(remoteName).c_str(),
-                         FTP_TRANSFER_TYPE_ASCII, exchange.Context());
+bool IsPositiveCompletion(const std::string& reply) {
+    return !reply.empty() && reply[0] == '2';
+}
+
+// Sends the page file under remoteName over a data connection of its own and tells whether the
+// server confirmed that it holds all of it. The server's last word on a store comes with the
+// closing of the file handle, so that is where success is read, never from the writes.
+bool SendPage(InternetExchange& exchange, HINTERNET connection, const std::wstring& pagePath,
+              const std::string& remoteName, const FtpJob& job, bool viaPart) {
+    const DataAddressGuard& guard = *job.guard;
+    const bool passive = job.site.passiveMode != 0;
+    const UniqueFileHandle page(::CreateFileW(pagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!page) {
+        exchange.Log("The page file could not be read (system error " + std::to_string(::GetLastError()) +
+                     ").");
+        return false;
+    }
+    // A passive data connection goes wherever the server's PASV reply says. Asking for one first,
+    // without a transfer, lets the guard read the reply before WinINet connects anywhere; the
+    // guard still watches the transfer's own reply, for a server that answers each PASV its way.
+    if (passive)
+        ::FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_ASCII, "PASV", exchange.Context(), nullptr);
+    UniqueInternetHandle file;
+    if (guard.OtherAddress().empty())
+        file.reset(::FtpOpenFileA(connection, remoteName.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_ASCII,
+                                  exchange.Context()));
+    if (const std::string other = guard.OtherAddress(); !other.empty()) {
+        exchange.Log("The server named another address (" + other +
+                     ") for the page's data connection, so the page was not sent.");
+        return false;
+    }
+    if (!file) {
+        const InternetError error = InternetError::FromLastError();
+        ReportStepFailure(exchange, error);
+        SuggestPassiveModeAfter(exchange, job, error);
+        return false;
+    }
+    std::string buffer(kChunkBytes, '\0');
+    DWORD read = 0;
+    bool readable = true;
+    DWORD readError = ERROR_SUCCESS;
+    while ((readable = ::ReadFile(page.get(), buffer.data(), kChunkBytes, &read, nullptr) != FALSE) &&
+           read > 0) {
+        DWORD written = 0;
+        if (!exchange.Wanted() || !::InternetWriteFile(file.get(), buffer.data(), read, &written) ||
+            written != read)
+            break;
+    }
+    if (!readable)
+        readError = ::GetLastError();
+    const bool allSent = readable && read == 0;
+    file.reset();
+    const std::string reply = InternetError::LastResponseText();
+    if (allSent && IsPositiveCompletion(reply))
+        return true;
+    if (!readable)
+        exchange.Log("The page file could not be read (system error " + std::to_string(readError) + ").");
+    else if (reply.empty() || reply[0] == '1')
+        // The data connection ended without the server's final word: the last reply is still
+        // its "150 ..." go-ahead, which says nothing about what went wrong.
+        exchange.Log(viaPart ? "The transfer was interrupted; the page on the server stays as it was."
+                             : "The transfer was interrupted; the page on the server may be incomplete.");
+    else {
+        exchange.Log(reply);
+        SuggestPassiveModeAfter(exchange, job, InternetError(ERROR_INTERNET_EXTENDED_ERROR, reply, reply));
+    }
+    return false;
+}
+
+// Where a rename's refusal says the command itself is unknown, deleting the page would not help.
+bool RefusesRenaming(const std::string& reply) {
+    return reply.rfind("500", 0) == 0 || reply.rfind("502", 0) == 0 || reply.rfind("504", 0) == 0;
+}
+
+enum class Replacement { Renamed, Refused, Failed };
+
+// Renames the part file over the page. Some servers refuse to rename over an existing file: for
+// them the page is deleted first, which leaves a moment without a page rather than a broken one.
+Replacement ReplacePage(InternetExchange& exchange, HINTERNET connection, const std::string& part,
+                        const std::string& name, DWORD stepTimeoutMs) {
+    if (::FtpRenameFileA(connection, part.c_str(), name.c_str()))
+        return Replacement::Renamed;
+    if (!RefusesRenaming(InternetError::LastResponseText())) {
+        if (!exchange.BeginStep(stepTimeoutMs))
+            return Replacement::Failed;
+        const bool deleted = ::FtpDeleteFileA(connection, name.c_str()) != FALSE;
+        if (!exchange.BeginStep(stepTimeoutMs))
+            return Replacement::Failed;
+        if (deleted && ::FtpRenameFileA(connection, part.c_str(), name.c_str())) {
+            exchange.Log("The server would not rename over the page, so the old page was deleted first.");
+            return Replacement::Renamed;
+        }
+    }
+    if (exchange.BeginStep(stepTimeoutMs))
+        ::FtpDeleteFileA(connection, part.c_str()); // no stray file, where the server allows that much
+    return Replacement::Refused;
+}
+
+// Status notifications are where WinINet shows which address it connects to and what the server
+// answered; the guard watches both.
+void WatchDataAddress(DataAddressGuard& guard, DWORD status, const void* info, DWORD length) {
+
+    const DWORD lastError = ::GetLastError(); // the call under way may still read its own
+    if ((status == INTERNET_STATUS_CONNECTING_TO_SERVER || status == INTERNET_STATUS_CONNECTED_TO_SERVER) &&
+        info) {
+        // Documented as a SOCKADDR; Wine passes the address as text, which never starts with the
+        // two bytes of AF_INET (2). A sockaddr_in: family, port, then the four address bytes.
+        const auto* bytes = static_cast<const unsigned char*>(info);
+        if (length >= 16 && bytes[0] == 2 && bytes[1] == 0)
+            guard.Connecting(std::to_string(bytes[4]) + "." + std::to_string(bytes[5]) + "." +
+                             std::to_string(bytes[6]) + "." + std::to_string(bytes[7]));
+        else
+            guard.Connecting(std::string(reinterpret_cast<const char*>(bytes),
+                                         strnlen(reinterpret_cast<const char*>(bytes), length)));
+    } else if (status == INTERNET_STATUS_RESPONSE_RECEIVED) {
+        guard.Replied(InternetError::LastResponseText());
+    }
+    ::SetLastError(lastError);
 }
 
 // The status lines carry the posting thread's id, as the lines of a synchronous session did.
-InternetExchange::StatusText StatusLines(DWORD poster) {
-    return [poster](DWORD status, const void* info, DWORD length) {
+InternetExchange::StatusText StatusLines(DWORD poster, std::shared_ptr<DataAddressGuard> guard) {
+    return [poster, guard](DWORD status, const void* info, DWORD length) {
+        WatchDataAddress(*guard, status, info, length);
         const bool named =
             status == INTERNET_STATUS_RESOLVING_NAME || status == INTERNET_STATUS_NAME_RESOLVED;
         const char* text = static_cast<const char*>(info);
@@ -159,10 +275,29 @@ void Transfer(InternetExchange& exchange, FtpTransfer& transfer, const FtpJob& j
         return;
     }
     exchange.Log("Uploading file...");
-    if (!PutFile(exchange, transfer.connection.get(), page.pagePath, remote.fileName)) {
-        const InternetError error = InternetError::FromLastError();
-        ReportStepFailure(exchange, error);
-        return SuggestPassiveModeAfter(exchange, job, error);
+    const HINTERNET connection = transfer.connection.get();
+    // A path that names no file keeps its old failure: there is nothing to rename over.
+    if (job.renameRefused || remote.fileName.empty()) {
+        if (!SendPage(exchange, connection, page.pagePath, remote.fileName, job, false))
+            return;
+    } else {
+        const std::string part = remote.fileName + kPartSuffix;
+        if (!SendPage(exchange, connection, page.pagePath, part, job, true) ||
+            !exchange.BeginStep(job.stepTimeoutMs))
+            return;
+        switch (ReplacePage(exchange, connection, part, remote.fileName, job.stepTimeoutMs)) {
+        case Replacement::Renamed:
+            break;
+        case Replacement::Failed:
+            return;
+        case Replacement::Refused:
+            exchange.Log("The server refuses to rename files, so the page is written in place: a cut "
+                         "transfer can leave it incomplete there.");
+            transfer.renameRefused = true;
+            if (!exchange.BeginStep(TransferTimeout(page.pagePath, job.stepTimeoutMs)) ||
+                !SendPage(exchange, connection, page.pagePath, remote.fileName, job, false))
+                return;
+        }
     }
     exchange.Log("File uploaded successfully!");
     transfer.uploaded = true;
@@ -230,13 +365,19 @@ bool CMyFtpUploader::Upload() {
     // closing to it.
     std::shared_ptr<InternetExchange> exchange;
     const auto transfer = std::make_shared<FtpTransfer>();
-    const FtpJob job{site, generator_, ipAddress_, ipv6Address_, stepTimeoutMs_};
+    const std::string server = site.serverAddress + ":" + std::to_string(site.port & 0xFFFF);
+    const FtpJob job{site,
+                     generator_,
+                     ipAddress_,
+                     ipv6Address_,
+                     stepTimeoutMs_,
+                     server == renameRefusedBy_,
+                     std::make_shared<DataAddressGuard>()};
     InternetExchange::Outcome outcome = InternetExchange::Outcome::NoThread;
     try {
         exchange = InternetExchange::Create(
-            site.serverAddress + ":" + std::to_string(site.port & 0xFFFF),
-            [transfer, job](InternetExchange& exchange) { Transfer(exchange, *transfer, job); },
-            [this](std::string_view line) { Log(line); }, StatusLines(::GetCurrentThreadId()));
+            server, [transfer, job](InternetExchange& exchange) { Transfer(exchange, *transfer, job); },
+            [this](std::string_view line) { Log(line); }, StatusLines(::GetCurrentThreadId(), job.guard));
         outcome = exchange->Perform(cancel_.get(), stepTimeoutMs_);
     } catch (const std::exception&) {
         // No event for the exchange: as good as no thread.
@@ -245,6 +386,8 @@ bool CMyFtpUploader::Upload() {
     case InternetExchange::Outcome::Finished:
         transfer_ = transfer;
         exchange_ = exchange;
+        if (transfer->renameRefused)
+            renameRefusedBy_ = server; // said once; later postings store in place without a word
         if (transfer->noErrorText && errorBox_)
             errorBox_(kNoErrorTextMessage);
         break;

@@ -1,7 +1,10 @@
 #pragma once
 // Publishes the page: opens an internet session, logs in to the FTP server, changes to the remote
-// directory, generates the page from the template, sends it in ASCII mode and deletes the page
-// file again, reporting each step as a log line. The session and the connection of an upload stay
+// directory, generates the page from the template, sends it in ASCII mode to a part file beside
+// the page and renames that over the page, and deletes the page file again, reporting each step as
+// a log line. The page on the server is replaced whole or not at all; only a server that refuses
+// every rename gets the page written in place. A data connection that the server sends to any
+// address but its own gets nothing. The session and the connection of an upload stay
 // open until the next upload (or the destruction) closes them.
 //
 // Threads: Upload, CloseConnection and the setters run on the thread that posts, one upload at a
@@ -85,7 +88,8 @@ private:
     // the handles) goes first, as the exchange receives their closing notifications.
     std::shared_ptr<FtpTransfer> transfer_;
     std::shared_ptr<InternetExchange> exchange_;
-    std::wstring leftoverPage_; // a page file not yet deleted; empty when none
+    std::wstring leftoverPage_;   // a page file not yet deleted; empty when none
+    std::string renameRefusedBy_; // "host:port" of a server found to refuse every rename
 };
 
 } // namespace tovra

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -32,6 +33,14 @@ const char* FaultName(FtpFault fault) {
         return "hang_stor";
     case FtpFault::TrickleGreeting:
         return "trickle";
+    case FtpFault::CutAfter2000Bytes:
+        return "cut";
+    case FtpFault::PassiveElsewhere:
+        return "pasv_elsewhere";
+    case FtpFault::RenameOverRefused:
+        return "rename_over";
+    case FtpFault::RenameRefused:
+        return "rename";
     case FtpFault::ActiveDataBlocked:
         return "active_blocked";
     }
@@ -68,6 +77,17 @@ std::string FtpTestServer::ReadFile(const std::string& relativePath) const {
     if (!in)
         throw std::runtime_error("no file " + relativePath + " on the FTP test server");
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void FtpTestServer::WriteFile(const std::string& relativePath, const std::string& bytes) const {
+    std::ofstream(WindowsPathOf(relativePath), std::ios::binary) << bytes;
+}
+
+CaughtData FtpTestServer::Caught() {
+    const std::string reply = process_->Command("CAUGHT");
+    CaughtData caught;
+    std::sscanf(reply.c_str(), "OK %d %lld %d", &caught.connections, &caught.bytes, &caught.open);
+    return caught;
 }
 
 void FtpTestServer::MakeDirectory(const std::string& relativePath) const {

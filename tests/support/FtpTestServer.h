@@ -27,12 +27,23 @@ enum class FtpFault {
     DirectoryRefused,   // every CWD gets "550 Directory change refused by the test."
     StoreRefused,       // every STOR gets "553 Store refused by the test."
     DropDuringTransfer, // control and data connections close when the first stored bytes arrive
+    CutAfter2000Bytes,  // a store keeps its first 2,000 bytes, then both connections close
     Hang,               // new connections are accepted and never answered, not even a greeting
     HangUp,             // new connections are closed at once: the client's error carries no text
     HangOnDirectory,    // CWD is never answered
     HangOnStore,        // STOR is never answered
     TrickleGreeting,    // the greeting is continued with a "220-" line every 0.3 s, for ever
+    PassiveElsewhere,   // PASV names 127.0.0.2, where a catcher counts what arrives (Caught())
+    RenameOverRefused,  // a rename onto an existing file gets "550 ..."
+    RenameRefused,      // every RNFR gets "550 Rename refused by the test."
     ActiveDataBlocked,  // an active-mode data connection cannot be made: "425 Can't connect ..."
+};
+
+// What arrived at the address a PassiveElsewhere reply named.
+struct CaughtData {
+    int connections = 0;
+    long long bytes = 0;
+    int open = 0; // connections not yet closed by the client
 };
 
 class FtpTestServer {
@@ -54,6 +65,8 @@ public:
     // A file below the home, by its path relative to the home with '/' separators.
     bool FileExists(const std::string& relativePath) const;
     std::string ReadFile(const std::string& relativePath) const;
+    void WriteFile(const std::string& relativePath, const std::string& bytes) const;
+    CaughtData Caught();
     // Creates a folder below the home (for directory changes that should succeed).
     void MakeDirectory(const std::string& relativePath) const;
 

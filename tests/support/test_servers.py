@@ -15,12 +15,18 @@ the program that started it.
 Texts that may hold blanks travel as hex.
 
 FTP commands:
-    FAULT <none|login|cwd|stor|drop|hang|hang_up|hang_cwd|hang_stor|trickle>
+    FAULT <none|login|cwd|stor|drop|cut|hang|hang_up|hang_cwd|hang_stor|trickle|pasv_elsewhere|
+           rename_over|rename>
         login: every login is refused; cwd: every directory change is refused; stor: every store
         is refused; drop: the control and data connections are closed when the first bytes of a
         store arrive; hang: new connections are accepted and never answered; hang_up: new
         connections are closed at once, before the greeting; hang_cwd, hang_stor: that command is
-        never answered; trickle: the greeting is continued with a "220-" line every 0.3 s for ever.
+        never answered; trickle: the greeting is continued with a "220-" line every 0.3 s for ever;
+        cut: a store keeps its first 2,000 bytes, then control and data connections are closed;
+        pasv_elsewhere: PASV replies name 127.0.0.2, where a catcher on the same port counts what
+        arrives; rename_over: a rename onto an existing file is refused; rename: every rename is.
+    CAUGHT    "OK <connections> <bytes> <open>": what the pasv_elsewhere catcher has received, and
+              how many of its connections are still open
 
 Echo (HTTP proxy) commands:
     SITE <host> ANSWER <status> <hex body>   answer with that status and body
@@ -88,11 +94,43 @@ class Control:
 
 def run_ftp(control, user, password):
     from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
-    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler, PassiveDTP
     from pyftpdlib.servers import FTPServer
 
-    state = {"fault": "none"}
+    state = {"fault": "none", "caught": [0, 0, 0]}
     home = tempfile.mkdtemp(prefix="tovra-ftp-")
+    cut_after = 2000
+
+    def catch(catcher):
+        catcher.settimeout(30)
+        try:
+            conn, _ = catcher.accept()
+        except OSError:
+            return
+        finally:
+            catcher.close()
+        state["caught"][0] += 1
+        state["caught"][2] += 1
+        with conn:
+            conn.settimeout(30)
+            try:
+                while True:
+                    data = conn.recv(65536)
+                    if not data:
+                        break
+                    state["caught"][1] += len(data)
+            except OSError:
+                pass
+        state["caught"][2] -= 1
+
+    class CatchingPassiveDTP(PassiveDTP):
+        def __init__(self, cmd_channel, extmode=False):
+            super().__init__(cmd_channel, extmode)
+            if state["fault"] == "pasv_elsewhere":
+                catcher = socket.socket()
+                catcher.bind(("127.0.0.2", self.socket.getsockname()[1]))
+                catcher.listen(1)
+                threading.Thread(target=catch, args=(catcher,), daemon=True).start()
 
     class Authorizer(DummyAuthorizer):
         def validate_authentication(self, username, pw, handler):
@@ -105,16 +143,27 @@ def run_ftp(control, user, password):
             if state["fault"] == "drop":
                 self.cmd_channel.close()
                 return
+            if state["fault"] == "cut":
+                chunk = self.recv(self.ac_in_buffer_size)
+                self.file_obj.write(chunk[: max(0, cut_after - self.tot_bytes_received)])
+                self.tot_bytes_received += len(chunk)
+                if self.tot_bytes_received >= cut_after:
+                    self.file_obj.flush()
+                    self.cmd_channel.close()
+                return
             super().handle_read()
 
         handle_read_event = handle_read  # the base class binds the event to its own handle_read
 
     class Handler(FTPHandler):
         dtp_handler = DroppingDTP
+        passive_dtp = CatchingPassiveDTP
         auth_failed_timeout = 0
         hanging = False
 
         def handle(self):
+            if state["fault"] == "pasv_elsewhere":
+                self.masquerade_address = "127.0.0.2"
             if state["fault"] == "hang":
                 self.hanging = True
                 return
@@ -164,6 +213,19 @@ def run_ftp(control, user, password):
                 return
             return super().ftp_STOR(file, mode)
 
+        def ftp_RNFR(self, path):
+            if state["fault"] == "rename":
+                self.respond("550 Rename refused by the test.")
+                return
+            return super().ftp_RNFR(path)
+
+        def ftp_RNTO(self, path):
+            if state["fault"] == "rename_over" and self.fs.lexists(path):
+                self._rnfr = None
+                self.respond("550 Rename over an existing file refused by the test.")
+                return
+            return super().ftp_RNTO(path)
+
     authorizer = Authorizer()
     authorizer.add_user(user, password, home, perm="elradfmwMT")
     Handler.authorizer = authorizer
@@ -174,6 +236,8 @@ def run_ftp(control, user, password):
         if words[0] == "FAULT" and len(words) == 2:
             state["fault"] = words[1]
             return "OK"
+        if words[0] == "CAUGHT":
+            return "OK %d %d %d" % tuple(state["caught"])
         return "ERR unknown"
 
     def end():

@@ -252,6 +252,63 @@ TEST_F(UploadTest, RefusedOrDroppedTransferStopsAtItsStepAndDeletesThePage) {
     }
 }
 
+// The page on the server changes whole or not at all, whatever the server does to the transfer,
+// and the next posting works. Each fault stays on for the second posting where it is the server's
+// nature (a rename it refuses), and is gone where it was an accident (a cut line, a bad reply).
+struct ReplacementFault {
+    FtpFault fault;
+    const char* line; // the fault's line; the first posting fails when it is the last line
+    bool uploaded;
+    bool lineAgain; // whether the second posting says it again
+};
+const ReplacementFault kReplacementFaults[] = {
+    {FtpFault::CutAfter2000Bytes, "The transfer was interrupted; the page on the server stays as it was.",
+     false, false},
+    {FtpFault::PassiveElsewhere,
+     "The server named another address (127.0.0.2) for the page's data connection, so the page was not sent.",
+     false, false},
+    {FtpFault::RenameOverRefused,
+     "The server would not rename over the page, so the old page was deleted first.", true, true},
+    {FtpFault::RenameRefused,
+     "The server refuses to rename files, so the page is written in place: a cut transfer can leave it "
+     "incomplete there.",
+     true, false},
+};
+
+TEST_F(UploadTest, ThePageOnTheServerIsReplacedWholeOrNotAtAll) {
+    const std::string page(6000, 'x'); // longer than the cut
+    WriteFile(templatePath_, page);
+    for (const ReplacementFault& c : kReplacementFaults) {
+        SCOPED_TRACE(c.line);
+        RecordingLog log;
+        CMyFtpUploader uploader(log, generator_);
+        Configure(uploader);
+        ftp_.WriteFile("ip.html", "the previous page");
+        ftp_.SetFault(c.fault);
+        EXPECT_EQ(uploader.Upload(), c.uploaded);
+        const std::vector<std::string> first = log.StepLines();
+        ASSERT_GE(first.size(), 2u);
+        EXPECT_EQ(first[first.size() - (c.uploaded ? 2 : 1)], c.line);
+        EXPECT_EQ(ftp_.ReadFile("ip.html"), c.uploaded ? page : "the previous page");
+        if (c.fault == FtpFault::PassiveElsewhere) {
+            const test::CaughtData caught = ftp_.Caught();
+            EXPECT_EQ(caught.connections, 0);
+            EXPECT_EQ(caught.bytes, 0);
+        }
+
+        if (!c.uploaded)
+            ftp_.SetFault(FtpFault::None);
+        uploader.CloseConnection();
+        ASSERT_TRUE(uploader.Upload());
+        const std::vector<std::string> all = log.StepLines();
+        const std::vector<std::string> second(all.begin() + first.size(), all.end());
+        EXPECT_EQ(std::count(second.begin(), second.end(), c.line), c.lineAgain ? 1 : 0);
+        EXPECT_EQ(ftp_.ReadFile("ip.html"), page);
+        EXPECT_FALSE(ftp_.FileExists("ip.html.part")) << "no stray file after a successful posting";
+        ftp_.SetFault(FtpFault::None);
+    }
+}
+
 // The server cannot connect back for the data: the line says so and points at Passive Mode; a
 // store the server refuses for its own reasons points nowhere.
 TEST_F(UploadTest, ADataConnectionThatFailsInActiveModeSuggestsPassiveMode) {
@@ -298,11 +355,18 @@ bool StepUnderWay(const std::vector<std::string>& lines, const char* stepLine) {
 // A server that accepts and then never answers would hold a step for good under Wine, whose
 // WinINet neither honours the receive time-out nor wakes a blocked FTP command when its handles
 // are closed. Each step is cut off at the uploader's own deadline all the same. The server stays
-// busy while the abandoned step holds it, so each case has a server of its own.
+// busy while the abandoned step holds it, so each case has a server of its own. All are started
+// first: an abandoned step wakes when its server goes, and under Wine a server started at that
+// moment found its listening socket closed under it (WSAENOTSOCK), as if the waking step's
+// clean-up had closed a socket number that was given out again.
 TEST_F(UploadTest, EveryStepThatHangsIsCutOffAtTheStepDeadline) {
-    for (const HangingStep& step : kHangingSteps) {
+    std::vector<std::unique_ptr<FtpTestServer>> servers;
+    for (std::size_t i = 0; i < std::size(kHangingSteps); ++i)
+        servers.push_back(std::make_unique<FtpTestServer>());
+    for (std::size_t i = 0; i < std::size(kHangingSteps); ++i) {
+        const HangingStep& step = kHangingSteps[i];
+        FtpTestServer& server = *servers[i];
         SCOPED_TRACE(static_cast<int>(step.fault));
-        FtpTestServer server;
         RecordingLog log;
         CMyFtpUploader uploader(log, generator_);
         Configure(uploader, server);
