@@ -204,10 +204,12 @@ Reply Session::ReadReply() {
 }
 
 Reply Session::Command(const std::string& line) {
+    // A line break inside a setting would end the command there and make the rest another one.
+    if (line.find_first_of("\r\n") != std::string::npos)
+        throw Refusal{"The user name, the password or the remote path holds a line break, which FTP cannot "
+                      "carry."};
     control_.Send(line + "\r\n");
-    Reply reply = ReadReply();
-    // Preliminary replies (1xx) come before the real one only for transfers.
-    return reply;
+    return ReadReply();
 }
 
 Reply Session::Require(const std::string& line) {
@@ -343,7 +345,7 @@ void Session::Transfer(const std::string& command) {
         throw Refusal{start.text};
     try {
         if (!job_.passive)
-            data->Accept();
+            data->Accept(control_.PeerAddress());
         data->Secure(credentials_, job_.server);
         data->Send(job_.page);
         data->Finish();
