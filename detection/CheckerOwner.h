@@ -1,6 +1,6 @@
 #pragma once
-// What the address checker reaches outside itself: the log, the result and the tray picture.
-// The main window provides it.
+// What the address checker reaches outside itself: the log, the result, the posts it is asked to
+// run and the busy state. The posting cycle provides it.
 //
 // Threads: every call comes on the checker's own thread, one at a time, and the checker waits
 // for each to return before it goes on. An implementation that touches windows carries the call
@@ -34,8 +34,11 @@ public:
     // The sign-in for the system's proxy, read at the start of every web check; none by default.
     virtual ProxyCredentials ProxySignIn() { return {}; }
 
-    // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
-    virtual void SetIconById(int iconId) = 0;
+    // Posts the address the owner holds, without a check (RequestPost).
+    virtual void PostStoredAddress() {}
+
+    // True while a check runs.
+    virtual void SetBusy(bool busy) = 0;
 };
 
 } // namespace tovra

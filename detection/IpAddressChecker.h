@@ -1,10 +1,12 @@
 #pragma once
-// The worker that finds the machine's IP address whenever the main window asks: from the IP echo
-// sites, asked one after the other, or from the machine's own interfaces. It logs its progress,
-// shows the busy tray icon while it works and hands the address to its owner.
+// The posting worker: one thread with one queue of requests (a check that may post, a check that
+// only shows, a post of the address held). A check finds the machine's IP address from the IP
+// echo sites, asked one after the other, or from the machine's own interfaces; it logs its
+// progress, says it is busy while it works and hands the address to its owner, which decides and
+// publishes on this same thread before the next request is taken.
 //
-// Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
-// from any thread); Run, the checks and every call to the owner on the checker's own thread. The
+// Threads: construction, Start and Stop on the window thread, the requests from any thread; Run,
+// the checks and every call to the owner on the worker's own thread. The
 // only state they share is the request slot (CheckRequests, under its own lock), the site list
 // (under sitesMutex_; each check asks a copy taken as it starts), the request event that wakes the
 // idle checker, and the stop event. An idle checker sleeps on those two events alone, so it costs
@@ -49,6 +51,9 @@ public:
     // runs does not change that check; it makes one more check after it (see CheckRequests for
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
+    // Asks for a post of the owner's address without a check (CheckerOwner::PostStoredAddress),
+    // after the check under way if there is one.
+    void RequestPost();
 
     // The sites a web check asks, in order. A new list counts from the next check on; one that is
     // running asks the list it started with.
@@ -66,7 +71,7 @@ private:
     // False when the stop came first.
     bool WaitForRequest() const;
     void RunOneCheck(CheckMode mode);
-    void RestoreNormalIcon() noexcept;
+    void EndBusy() noexcept;
 
     // Runs fn on the owner unless a stop has been requested; false when it did not run.
     template <typename Fn> bool Tell(Fn&& fn);

@@ -1,5 +1,7 @@
 #include "tests/detection/RecordingOwner.h"
 
+#include "resources/ResourceIds.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
@@ -41,8 +43,8 @@ void RecordingOwner::OnAddressDetected(const std::string& address, const std::st
         throw std::runtime_error("the owner is closing");
 }
 
-void RecordingOwner::SetIconById(int iconId) {
-    Record(Icon(iconId));
+void RecordingOwner::SetBusy(bool busy) {
+    Record(Icon(busy ? IDI_TRAY_BUSY : IDI_TRAY_NORMAL));
 }
 
 std::vector<OwnerCall> RecordingOwner::Calls() const {

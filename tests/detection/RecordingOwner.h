@@ -35,7 +35,7 @@ public:
     void AppendLog(std::string_view line) override;
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                            bool displayOnly) override;
-    void SetIconById(int iconId) override;
+    void SetBusy(bool busy) override;
 
     std::vector<OwnerCall> Calls() const;
     std::vector<OwnerCall> Results() const; // the Detected calls only
