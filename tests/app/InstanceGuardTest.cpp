@@ -76,6 +76,20 @@ TEST(InstanceGuard, PublishedWindowIsSharedAndOwnProcessIsNeverNotified) {
     PublishMainWindow(nullptr);
 }
 
+bool helperNotified = false;
+
+LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kNotifyStartMessage) {
+        helperNotified = true;
+        ::PostQuitMessage(0);
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) {
+    ::PostQuitMessage(0);
+}
+
 // Not a test of its own: the window that the next test puts in the slot, in a process of its own,
 // started with TOVRA_GUARD_HELPER naming the file that receives the window's handle. It passes
 // when the start message comes within 3 seconds.
@@ -83,26 +97,19 @@ TEST(InstanceGuardHelper, AWindowThatWaitsForTheStartMessage) {
     const char* handleFile = std::getenv("TOVRA_GUARD_HELPER");
     if (handleFile == nullptr)
         GTEST_SKIP() << "started by OnlyAWindowOfThisProgramFileIsNotified";
-    static bool notified = false;
     WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == kNotifyStartMessage) {
-            notified = true;
-            ::PostQuitMessage(0);
-        }
-        return ::DefWindowProcA(window, message, wParam, lParam);
-    };
+    windowClass.lpfnWndProc = HelperWindowProc;
     windowClass.lpszClassName = "TovraGuardHelper";
     ASSERT_NE(::RegisterClassA(&windowClass), 0);
     HWND window =
         ::CreateWindowExA(0, "TovraGuardHelper", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     std::ofstream(handleFile) << reinterpret_cast<std::uintptr_t>(window) << "\n";
-    ::SetTimer(window, 1, 3000, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(0); });
+    ::SetTimer(window, 1, 3000, GiveUp);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0)
         ::DispatchMessageA(&message);
-    EXPECT_TRUE(notified);
+    EXPECT_TRUE(helperNotified);
 }
 
 // The slot is shared by every copy of the program file in every session: a window in it from a
