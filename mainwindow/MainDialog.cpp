@@ -59,7 +59,8 @@ CMainDialog::~CMainDialog() {
 }
 
 bool CMainDialog::Create() {
-    if (!Dialog::Create(instance_, IDD_MAIN, nullptr))
+    if (!RegisterDialogClass(instance_, TOVRA_MAIN_WINDOW_CLASS) ||
+        !Dialog::Create(instance_, IDD_MAIN, nullptr))
         return false;
     // A window whose workers could not start (no invoker window, for one) would sit in the tray
     // and never post: better to fail where the caller can see it.

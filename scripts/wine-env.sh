@@ -80,6 +80,17 @@ tovra_ensure_prefix() {
     tovra_unlock "$lock"
 }
 
+# Copies Wine's own fonts (Tahoma for the dialogs, Marlett for the caption buttons) into the
+# prefix's Fonts folder, where every Windows has them: this Wine does not find them in its data
+# folder, and without Marlett a caption shows a letter "r" where the close cross belongs. For the
+# programs a person looks at; the tests' prefixes are left as they are.
+tovra_install_wine_fonts() {
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    mkdir -p "$fonts"
+    cp -u /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null ||
+        tovra_say "Wine's fonts (package fonts-wine) are missing: captions and dialogs will use substitutes"
+}
+
 # Starts the build folder's Xvfb unless it runs, and prints its DISPLAY (":N"). Its screen is
 # 1280x1024, or TOVRA_XVFB_SCREEN (WIDTHxHEIGHTxDEPTH) for a session that needs more.
 tovra_ensure_xvfb() {
