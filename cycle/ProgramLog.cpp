@@ -91,15 +91,29 @@ void ProgramLog::Mute() {
     pending_.clear();
 }
 
+namespace {
+std::string SystemErrorText(DWORD error) {
+    std::string reason = InternetError::MessageText(error);
+    return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+} // namespace
+
 void ProgramLog::WriteLogFile(std::string_view lines) {
-    if (!file_ || lines.empty() || file_->Append(lines) || std::exchange(fileFailureShown_, true))
+    if (!file_ || lines.empty())
         return;
+    if (file_->Append(lines)) {
+        // Once a run: the full file is tried again at every line, and would say so at every line.
+        if (file_->RotationError() != ERROR_SUCCESS && !std::exchange(rotationFailureShown_, true))
+            AppendLog("The log file could not be moved to " + NarrowForDisplay(file_->RotatedPath()) + " (" +
+                      SystemErrorText(file_->RotationError()) + "); it grows on until it can.");
+        return;
+    }
     // Once: a full disk would otherwise add a line of its own to every line of the log.
-    std::string reason = InternetError::MessageText(file_->LastError());
-    if (reason.empty())
-        reason = "error " + std::to_string(file_->LastError());
+    if (std::exchange(fileFailureShown_, true))
+        return;
     view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " +
-                                                     NarrowForDisplay(file_->Path()) + ": " + reason));
+                                                     NarrowForDisplay(file_->Path()) + ": " +
+                                                     SystemErrorText(file_->LastError())));
 }
 
 } // namespace tovra

@@ -67,6 +67,7 @@ private:
     std::unique_ptr<LogFile> file_; // none without a path
     const std::string programVersion_;
     bool fileFailureShown_ = false;
+    bool rotationFailureShown_ = false;
     bool runStarted_ = false;
     bool runEnded_ = false;
 };

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tovra {
 
@@ -118,13 +119,13 @@ Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWord
                    (inPlace ? "may be incomplete." : "stays as it was.")};
 }
 
-// The server's first address. The system's resolver cannot be interrupted and may wait on a dead
-// name server for long, so it runs on an exchange's helper: a stop or the step's bound returns at
+// The server's addresses, in the system's order. The system's resolver cannot be interrupted and may wait on
+// a dead name server for long, so it runs on an exchange's helper: a stop or the step's bound returns at
 // once, and the helper ends by itself when the resolver lets it go.
-sockaddr_storage Resolve(const std::string& server, unsigned short port, HANDLE stop, DWORD stepMs) {
+std::vector<sockaddr_storage> Resolve(const std::string& server, unsigned short port, HANDLE stop,
+                                      DWORD stepMs) {
     struct Result {
-        sockaddr_storage address{};
-        bool found = false;
+        std::vector<sockaddr_storage> addresses;
     };
     const auto result = std::make_shared<Result>();
     const auto exchange =
@@ -137,10 +138,12 @@ sockaddr_storage Resolve(const std::string& server, unsigned short port, HANDLE 
             hints.ai_socktype = SOCK_STREAM;
             hints.ai_protocol = IPPROTO_TCP;
             addrinfo* found = nullptr;
-            if (::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &found) == 0 && found) {
-                std::memcpy(&result->address, found->ai_addr,
-                            std::min<std::size_t>(found->ai_addrlen, sizeof(sockaddr_storage)));
-                result->found = true;
+            if (::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &found) == 0) {
+                for (const addrinfo* at = found; at; at = at->ai_next) {
+                    sockaddr_storage address{};
+                    std::memcpy(&address, at->ai_addr, std::min<std::size_t>(at->ai_addrlen, sizeof address));
+                    result->addresses.push_back(address);
+                }
                 ::freeaddrinfo(found);
             }
             ::WSACleanup();
@@ -157,9 +160,9 @@ sockaddr_storage Resolve(const std::string& server, unsigned short port, HANDLE 
     case InternetExchange::Outcome::NoThread:
         throw Refusal{"Cannot start a thread for the network."};
     }
-    if (!result->found)
+    if (result->addresses.empty())
         throw Refusal{"The server name " + server + " could not be resolved."};
-    return result->address;
+    return result->addresses;
 }
 
 // One posting: the control connection and what it has learned.
@@ -169,8 +172,8 @@ public:
         : log_(log), stop_(stop), stepMs_(stepMs), job_(job), control_(stop) {}
 
     void SignIn();
-    // The transfer and the rename; false when the page went in place of a server that cannot
-    // rename (the caller then knows the server for next time).
+    // The transfer and the rename; renameRefused tells the caller that the page went in place
+    // because the server cannot rename, so that it knows the server next time.
     void Store(const std::string& directory, const std::string& fileName, bool inPlace, bool* renameRefused);
     void Quit();
 
@@ -268,10 +271,19 @@ Reply Session::Require(const std::string& line) {
 void Session::SignIn() {
     BeginStep();
     StatusLine(10, job_.server);
-    const sockaddr_storage address = Resolve(job_.server, job_.port, stop_, stepMs_);
-    StatusLine(11, AddressText(address));
+    const std::vector<sockaddr_storage> addresses = Resolve(job_.server, job_.port, stop_, stepMs_);
+    StatusLine(11, AddressText(addresses.front()));
     StatusLine(20);
-    control_.Connect(reinterpret_cast<const sockaddr*>(&address), LengthOf(address));
+    // A name with an IPv6 and an IPv4 address may reach the server on only one of them.
+    for (std::size_t i = 0;; ++i) {
+        try {
+            control_.Connect(reinterpret_cast<const sockaddr*>(&addresses[i]), LengthOf(addresses[i]));
+            break;
+        } catch (const NetworkFailure& failure) {
+            if (failure.kind() != Kind::Network || i + 1 == addresses.size())
+                throw;
+        }
+    }
     StatusLine(21);
 
     const Reply greeting = ReadReply();

@@ -74,6 +74,8 @@ SecureSocket::~SecureSocket() {
 }
 
 void SecureSocket::Open(int family) {
+    if (socket_ != INVALID_SOCKET)
+        ::closesocket(socket_); // a connection attempt to another of the server's addresses failed
     socket_ = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
     if (event_ == WSA_INVALID_EVENT)
         event_ = ::WSACreateEvent();

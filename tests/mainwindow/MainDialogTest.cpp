@@ -160,7 +160,7 @@ protected:
     std::unique_ptr<CMainDialog> window;
 };
 
-TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointingHere) {
+TEST_F(MainDialogTest, StartsHiddenWithFourTabsTheDetailsPageAndTheTrayPointingHere) {
     // A site is stored: a first run would open the window instead.
     Store("SiteAddress", "ftp.example.net");
     StartQuietly();
