@@ -40,7 +40,7 @@ tovra_alive() {
 
 tovra_wine_exports() {
     local build_dir=$1
-    export WINEPREFIX="$build_dir/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+    export WINEPREFIX="$build_dir/wineprefix" WINEARCH=${TOVRA_WINEARCH:-win32} WINEDEBUG=-all
 }
 
 # Creates BUILD_DIR/wineprefix once; later calls return at once. Safe to call from many
