@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     tovra::CopyBounded(settings.LocalTemplateFile, templatePath);
     settings.SitePasvMode = true;
     settings.ForcePost = true;
+    settings.IpSites = {{"echo.bench", "/myip.html"}};
 
     auto view = std::make_shared<TimingView>();
     tovra::PostingCycleOptions options;

@@ -183,6 +183,10 @@ ProxyCredentials CPostingCycle::ProxySignIn() {
                             std::string(FieldText(settings->ProxyPassword))};
 }
 
+std::optional<std::vector<IpSite>> CPostingCycle::SitesToAsk() {
+    return CurrentSettings()->IpSites;
+}
+
 bool CPostingCycle::RunPost(bool everyCheckOnly) {
     if (stopping_)
         return false;

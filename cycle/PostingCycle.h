@@ -107,6 +107,7 @@ public:
     void PostStoredAddress() override;
     void SetBusy(bool busy) override;
     ProxyCredentials ProxySignIn() override;
+    std::optional<std::vector<IpSite>> SitesToAsk() override;
 
 private:
     CPostingCycle(std::shared_ptr<CycleView> view, PostingCycleOptions options);

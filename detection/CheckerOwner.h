@@ -10,7 +10,11 @@
 // An implementation that forwards to a window must still refuse calls once that window is closing
 // (a closed UiInvoker does), because a call may already be under way when the stop comes.
 
+#include "detection/IpSite.h"
 #include "detection/WebLookup.h"
+
+#include <optional>
+#include <vector>
 
 #include <string>
 #include <string_view>
@@ -33,6 +37,9 @@ public:
 
     // The sign-in for the system's proxy, read at the start of every web check; none by default.
     virtual ProxyCredentials ProxySignIn() { return {}; }
+
+    // The sites a web check asks, in order, read as it starts; nothing for the checker's own list.
+    virtual std::optional<std::vector<IpSite>> SitesToAsk() { return std::nullopt; }
 
     // Posts the address the owner holds, without a check (RequestPost).
     virtual void PostStoredAddress() {}

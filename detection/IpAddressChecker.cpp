@@ -45,16 +45,6 @@ bool CIpAddressChecker::WaitForRequest() const {
     return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
 }
 
-void CIpAddressChecker::SetSites(std::vector<IpSite> sites) {
-    const std::lock_guard<std::mutex> lock(sitesMutex_);
-    sites_ = std::move(sites);
-}
-
-std::vector<IpSite> CIpAddressChecker::Sites() const {
-    const std::lock_guard<std::mutex> lock(sitesMutex_);
-    return sites_;
-}
-
 template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
     if (StopRequested())
         return false;
@@ -96,7 +86,12 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
 
     std::string address;
     if (mode.useWeb) {
-        const std::vector<IpSite> sites = Sites();
+        std::vector<IpSite> sites = sites_;
+        if (!Tell([&](CheckerOwner& owner) {
+                if (std::optional<std::vector<IpSite>> own = owner.SitesToAsk())
+                    sites = std::move(*own);
+            }))
+            return;
         if (sites.empty())
             Tell([](CheckerOwner& owner) { owner.AppendLog(kNoSitesLine); });
         ProxyCredentials proxy;

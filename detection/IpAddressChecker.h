@@ -6,13 +6,12 @@
 // publishes on this same thread before the next request is taken.
 //
 // Threads: construction, Start and Stop on the window thread, the requests from any thread; Run,
-// the checks and every call to the owner on the worker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock), the site list
-// (under sitesMutex_; each check asks a copy taken as it starts), the request event that wakes the
-// idle checker, and the stop event. An idle checker sleeps on those two events alone, so it costs
-// nothing between checks and takes a request or a stop up at once.
-// A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
-// checker within milliseconds whatever the sites do.
+// the checks and every call to the owner on the worker's own thread. The only state they share is
+// the request slot (CheckRequests, under its own lock), the request event that wakes the idle
+// checker, and the stop event; each web check asks the owner for the sites as it starts. An idle checker
+// sleeps on those two events alone, so it costs nothing between checks and takes a request or a stop up at
+// once. A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the checker
+// within milliseconds whatever the sites do.
 
 #include "detection/CheckRequests.h"
 #include "detection/CheckerOwner.h"
@@ -22,7 +21,6 @@
 #include "framework/WorkerThread.h"
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -55,11 +53,6 @@ public:
     // after the check under way if there is one.
     void RequestPost();
 
-    // The sites a web check asks, in order. A new list counts from the next check on; one that is
-    // running asks the list it started with.
-    void SetSites(std::vector<IpSite> sites);
-    std::vector<IpSite> Sites() const;
-
     // The local lookup: the address of the interface that reaches the internet (ChooseLocalAddress)
     // as dotted-decimal text, or empty. Logs nothing.
     static std::string FindLocalAddress();
@@ -77,8 +70,7 @@ private:
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
-    mutable std::mutex sitesMutex_;
-    std::vector<IpSite> sites_;
+    const std::vector<IpSite> sites_; // asked when the owner names no sites of its own
     const WebLookup lookup_;
     const Ipv6Source findIpv6_;
     CheckRequests requests_;

@@ -261,11 +261,9 @@ void CMainDialog::SaveSettings() {
 }
 
 void CMainDialog::HandSettingsToWorkers(bool loaded) {
+    // The next check asks the list; the one on its way keeps its own.
     if (cycle_)
         cycle_->UseSettings(std::make_shared<const Settings>(settings_), loaded);
-    // The next check asks the list, the one on its way keeps its own.
-    if (checker_)
-        checker_->SetSites(settings_.IpSites);
 }
 
 void CMainDialog::ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6) {

@@ -70,9 +70,9 @@ upload_arrow() {
 }
 
 # make_icon NAME SIZES DRAWING_FUNCTION...: an icon of the sizes given, each drawn by the functions given
-# (called with the size, their primitives laid one over the other). Sizes up to 32 pixels are
-# stored as bitmaps, the larger ones as PNG, which every Windows since Vista reads: only high-DPI
-# displays ask for them, and as bitmaps they would weigh three quarters of the icon.
+# (called with the size, their primitives laid one over the other). The 16 and 20 pixel pictures,
+# which every display asks for, are stored as bitmaps, the larger ones as PNG, which every Windows
+# since Vista reads: as bitmaps they would weigh four fifths of the icon.
 make_icon() {
     name=$1 sizes=$2
     shift 2
@@ -83,7 +83,7 @@ make_icon() {
             drawing="$drawing $("$part" "$size")"
         done
         render "$size" "$work/$name-$size.png" "$drawing"
-        if [ "$size" -le 32 ]; then
+        if [ "$size" -le 20 ]; then
             bitmaps="$bitmaps $work/$name-$size.png"
         else
             pngs="$pngs $work/$name-$size.png"
@@ -96,9 +96,9 @@ make_icon() {
 }
 
 # A vertical banner: deep blue at the top fading to sky blue, with a column of rising address
-# dots. Written as an uncompressed Windows bitmap, the form the resource compiler takes, of 256
-# colours: the program draws its own banner at the display's scale over this first picture, and
-# the gradient needs fewer than that.
+# dots. Written as an uncompressed Windows bitmap, the form the resource compiler takes, of 16
+# colours: the program draws its own banner at the display's scale over this first picture, which
+# only shows for the moment before it does.
 make_banner() {
     name=$1 width=$2 height=$3
     dots=""
@@ -112,7 +112,7 @@ make_banner() {
     done
     "$convert" -size "${width}x${height}" gradient:'#0B3B85-#9CC8F5' \
         -fill '#FFFFFFB0' -stroke none -draw "$dots" \
-        -alpha off -colors 256 -type Palette BMP3:"$out/$name.bmp"
+        -alpha off -colors 16 -type Palette BMP3:"$out/$name.bmp"
 }
 
 make_icon tovra-main "$all_sizes" globe upload_arrow

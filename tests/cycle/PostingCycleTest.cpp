@@ -472,6 +472,8 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     echo.UseAsProxyForThisProcess();
     const std::vector<IpSite> sites = {{"echo.test", "/myip.html"}};
     echo.Answer("echo.test", 200, "Your address: 198.51.100.23");
+    settings_.IpSites = sites;
+    Use();
 
     auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites, CIpAddressChecker::kLookupDeadlineMs,
                                                        [] { return std::string(); });

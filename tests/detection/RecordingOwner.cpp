@@ -43,6 +43,16 @@ void RecordingOwner::OnAddressDetected(const std::string& address, const std::st
         throw std::runtime_error("the owner is closing");
 }
 
+std::optional<std::vector<IpSite>> RecordingOwner::SitesToAsk() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sites_;
+}
+
+void RecordingOwner::SetSites(std::vector<IpSite> sites) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sites_ = std::move(sites);
+}
+
 void RecordingOwner::SetBusy(bool busy) {
     Record(Icon(busy ? IDI_TRAY_BUSY : IDI_TRAY_NORMAL));
 }

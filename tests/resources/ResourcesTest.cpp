@@ -329,10 +329,10 @@ std::vector<COLORREF> Pixels(int groupId, int size = 16) {
     return pixels;
 }
 
-// The large sizes are stored compressed (PNG): each must still load and show the globe's blue in
-// its middle, not an empty or black square.
+// Every size above 20 pixels is stored compressed (PNG): each must still load and show the
+// globe's blue in its middle, not an empty or black square.
 TEST_F(ResourcesTest, CompressedLargeIconSizesLoadAndShowTheGlobe) {
-    for (int size : {40, 48, 64}) {
+    for (int size : {24, 32, 40, 48, 64}) {
         const std::vector<COLORREF> pixels = Pixels(IDI_MAIN, size);
         ASSERT_EQ(pixels.size(), static_cast<size_t>(size * size)) << size;
         const COLORREF middle = pixels[static_cast<size_t>(size / 3 * size + size / 2)];
