@@ -122,27 +122,24 @@ bool Measured(const Control& control) {
     return control.classAtom == 0x80;
 }
 
+BOOL CALLBACK AddTemplate(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR context) {
+    HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(5));
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, resource)));
+    reinterpret_cast<std::vector<std::pair<WORD, Template>>*>(context)->emplace_back(
+        static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), ReadTemplate(bytes));
+    return TRUE;
+}
+
 // What each dialog shows cut at `dpi`: "IDD 129: "Remote File Path:" needs 2 lines of 87 px".
 std::vector<std::string> CutTexts(int dpi) {
     std::vector<std::string> cut;
-    struct Found {
-        std::vector<std::pair<WORD, Template>> templates;
-    } found;
-    EnumResourceNamesW(
-        nullptr, MAKEINTRESOURCEW(5) /* RT_DIALOG */,
-        [](HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR context) -> BOOL {
-            HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(5));
-            const auto* bytes =
-                static_cast<const std::uint8_t*>(LockResource(LoadResource(module, resource)));
-            reinterpret_cast<Found*>(context)->templates.emplace_back(
-                static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)), ReadTemplate(bytes));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&found));
-    EXPECT_FALSE(found.templates.empty());
+    std::vector<std::pair<WORD, Template>> templates;
+    EnumResourceNamesW(nullptr, MAKEINTRESOURCEW(5) /* RT_DIALOG */, AddTemplate,
+                       reinterpret_cast<LONG_PTR>(&templates));
+    EXPECT_FALSE(templates.empty());
 
     HDC dc = CreateCompatibleDC(nullptr);
-    for (const auto& [id, dialog] : found.templates) {
+    for (const auto& [id, dialog] : templates) {
         HFONT font = CreateFontW(-MulDiv(dialog.points, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, 0, 0, 0, 0, dialog.face.c_str());
         HGDIOBJ old = SelectObject(dc, font);
