@@ -211,6 +211,17 @@ void CMainDialog::StopWorkers() noexcept {
         timer_->Stop(kWorkerStopMs);
 }
 
+void CMainDialog::EndSession() noexcept {
+    // What Exit and the application's end would do, before returning: the workers stop within
+    // their bounds and the log writes what is queued and its closing line.
+    StopWorkers();
+    // A page an abandoned upload left behind; one still held open goes at the next start's upload.
+    const std::wstring page = options_.cycle.pageGenerator.PagePath();
+    if (!page.empty())
+        ::DeleteFileW(page.c_str());
+    trayIcon_.DeleteIcon();
+}
+
 void CMainDialog::ExitProgram() {
     StopWorkers();
     Destroy();
@@ -357,6 +368,15 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
         if (!stopped_ && !messageBoxText_.empty())
             ::MessageBoxA(Handle(), messageBoxText_.c_str(), "Tovra", MB_OK);
         messageBoxText_.clear();
+        result = 0;
+        return true;
+    case WM_QUERYENDSESSION:
+        // Nothing here needs the user's say before the session ends.
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSession();
         result = 0;
         return true;
     case WM_INTERVAL_TICK:

@@ -125,6 +125,8 @@ private:
     void FitToDpi();
     void StartWorkers();
     void StopWorkers() noexcept;
+    // The session ends: Windows ends the process once WM_ENDSESSION returns, without WM_DESTROY.
+    void EndSession() noexcept;
     void ShowAboutBox();
     void PaintIconic();
     HWND Tabs() const noexcept;
