@@ -40,6 +40,8 @@ tovra_alive() {
 
 tovra_wine_exports() {
     local build_dir=$1
+    # TOVRA_WINEARCH=win64: for a 64-bit build of the tests on a kernel that cannot run 32-bit
+    # programs (no IA-32 emulation), where the 32-bit Wine loader fails with "Exec format error".
     export WINEPREFIX="$build_dir/wineprefix" WINEARCH=${TOVRA_WINEARCH:-win32} WINEDEBUG=-all
 }
 
