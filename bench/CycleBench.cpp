@@ -63,7 +63,7 @@ public:
     void ShowDetailsPage() override {}
     void ShowRefusedSetting(tovra::RefusedSetting) override {}
     void ShowBusy(bool) override {}
-    void ShowPostingResult(bool, std::string_view) override {}
+    void ShowPostingResult(bool, std::string_view, bool) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_.get(), ms) == WAIT_OBJECT_0; }
 

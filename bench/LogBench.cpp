@@ -35,7 +35,7 @@ public:
     void ShowDetailsPage() override {}
     void ShowRefusedSetting(tovra::RefusedSetting) override {}
     void ShowBusy(bool) override {}
-    void ShowPostingResult(bool, std::string_view) override {}
+    void ShowPostingResult(bool, std::string_view, bool) override {}
 
 private:
     std::mutex mutex_;

@@ -46,9 +46,9 @@ public:
     virtual void ShowMessageBox(std::string_view) {}
 
     // What the last posting came to: failed (no address detected, the settings refused, or the
-    // upload failed), with a one-line reason; or not, the page on the server being up to date.
-    // Never called for a display-only check.
-    virtual void ShowPostingResult(bool failed, std::string_view reason) = 0;
+    // upload failed), with a one-line reason and whether a retry follows in a minute; or not, the
+    // page on the server being up to date. Never called for a display-only check.
+    virtual void ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) = 0;
 };
 
 } // namespace tovra

@@ -141,7 +141,7 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
         // helps nobody, and the next check may well succeed.
         AppendLog(kNothingDetectedLine);
         if (!displayOnly) {
-            ReportResult(true, kNothingDetectedLine);
+            ReportResult(true, kNothingDetectedLine, RetryWouldFollow());
             SettleCheck(true);
         }
         return;
@@ -152,13 +152,13 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
     const bool forcePost = CurrentSettings()->ForcePost;
     switch (decision_.Decide({previous, previousIpv6}, {address, ipv6Address}, displayOnly, forcePost)) {
     case PostingDecision::Outcome::Post:
-        SettleCheck(!RunPost());
+        SettleCheck(!RunPost(false, true));
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
         // The decision posts again after a failed posting, so the page on the server is current;
         // the publishers that keep their own record are asked all the same.
-        SettleCheck(!RunPost(true));
+        SettleCheck(!RunPost(true, true));
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
@@ -187,7 +187,7 @@ std::optional<std::vector<IpSite>> CPostingCycle::SitesToAsk() {
     return CurrentSettings()->IpSites;
 }
 
-bool CPostingCycle::RunPost(bool everyCheckOnly) {
+bool CPostingCycle::RunPost(bool everyCheckOnly, bool fromCheck) {
     if (stopping_)
         return false;
     // A check that changed nothing leaves the user on the tab they are at.
@@ -218,12 +218,18 @@ bool CPostingCycle::RunPost(bool everyCheckOnly) {
     // A posting refused for its settings sent nothing: whether a page is owed stays as it was.
     if (!refused && !everyCheckOnly)
         decision_.RecordUpload(owedPublished);
-    ReportResult(!published, reason);
+    ReportResult(!published, reason, fromCheck && !owedPublished && RetryWouldFollow());
     return owedPublished;
 }
 
-void CPostingCycle::ReportResult(bool failed, std::string_view reason) {
-    Show([failed, why = std::string(reason)](CycleView& view) { view.ShowPostingResult(failed, why); });
+bool CPostingCycle::RetryWouldFollow() const {
+    return !retryRunning_ && !stopping_ && scheduleCheck_;
+}
+
+void CPostingCycle::ReportResult(bool failed, std::string_view reason, bool retryFollows) {
+    Show([failed, why = std::string(reason), retryFollows](CycleView& view) {
+        view.ShowPostingResult(failed, why, retryFollows);
+    });
 }
 
 } // namespace tovra

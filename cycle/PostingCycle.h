@@ -117,12 +117,15 @@ private:
     void AdoptStoredAddress();
     // Worker: publishes to every publisher, or with everyCheckOnly to those that follow every
     // check; true when none whose failure makes the next check post again failed.
-    bool RunPost(bool everyCheckOnly = false);
+    // fromCheck: a failure is retried (SettleCheck), unless this is the retry.
+    bool RunPost(bool everyCheckOnly = false, bool fromCheck = false);
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
     // Worker: runs fn with the view on the window thread, later.
     void Show(std::function<void(CycleView&)> fn);
-    void ReportResult(bool failed, std::string_view reason);
+    // retryFollows: the failure of a check that SettleCheck will try again.
+    void ReportResult(bool failed, std::string_view reason, bool retryFollows = false);
+    bool RetryWouldFollow() const;
 
     const std::shared_ptr<CycleView> view_;
     const ClockFn clock_;

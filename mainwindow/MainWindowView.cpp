@@ -43,8 +43,8 @@ void CMainWindowView::ShowBusy(bool busy) {
     window_.TrayStatus().SetBusy(busy);
 }
 
-void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason) {
-    window_.TrayStatus().ShowPostingResult(failed, reason);
+void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) {
+    window_.TrayStatus().ShowPostingResult(failed, reason, retryFollows);
 }
 
 void CMainWindowView::ShowMessageBox(std::string_view text) {

@@ -26,7 +26,7 @@ public:
     void ShowDetailsPage() override;
     void ShowRefusedSetting(RefusedSetting setting) override;
     void ShowBusy(bool busy) override;
-    void ShowPostingResult(bool failed, std::string_view reason) override;
+    void ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) override;
     void ShowMessageBox(std::string_view text) override;
 
 private:

@@ -66,8 +66,10 @@ public:
     void ShowDetailsPage() override { ++detailsShown_; }
     void ShowRefusedSetting(RefusedSetting setting) override { focus_ = setting; }
     void ShowBusy(bool) override {}
-    void ShowPostingResult(bool failed, std::string_view reason) override {
+    void ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) override {
         results_.push_back(failed ? std::string(reason) : "posted");
+        if (failed)
+            retriesFollow_.push_back(retryFollows);
     }
     void ShowMessageBox(std::string_view text) override { boxes_.push_back(std::string(text)); }
 
@@ -108,6 +110,7 @@ public:
     int detailsShown_ = 0;
     std::optional<RefusedSetting> focus_;
     std::vector<std::string> results_; // "posted", or the reason of a failure
+    std::vector<bool> retriesFollow_;  // of each failure
     std::vector<std::string> boxes_;
 };
 
@@ -307,6 +310,8 @@ TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
               (std::vector<std::string>{std::string(kResumedLine), "Checking IP Address...",
                                         std::string(kNetworkChangedLine), "Checking IP Address..."}));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(kRetryLine)), 1);
+    // The tray keeps its balloon for the failure that no retry follows.
+    EXPECT_EQ(view_->retriesFollow_, (std::vector<bool>{true, true, false}));
 }
 
 // --- The decision (no site address: a post that starts ends at validation) -------------------
