@@ -50,6 +50,35 @@ std::string UserSuffix() {
     return std::string("-") + domain + "-" + user;
 }
 
+// The slot is shared by every process that maps the program file, in every session and for every
+// user, while the mutex is per desktop: with two users logged on, the slot may hold another
+// session's window, whose handle value means nothing here or names some other window of ours.
+// Only a window of this session, in a process of this very program file, is the running copy's.
+bool IsRunningCopysWindow(HWND window, DWORD owner) {
+    DWORD ownSession = 0;
+    DWORD ownerSession = 0;
+    if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &ownSession) ||
+        !::ProcessIdToSessionId(owner, &ownerSession) || ownSession != ownerSession)
+        return false;
+    const UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner));
+    if (!process)
+        return false;
+    std::vector<wchar_t> ownerImage(32768, L'\0');
+    DWORD ownerLength = static_cast<DWORD>(ownerImage.size());
+    std::vector<wchar_t> ownImage(32768, L'\0');
+    const DWORD ownLength =
+        ::GetModuleFileNameW(nullptr, ownImage.data(), static_cast<DWORD>(ownImage.size()));
+    if (!::QueryFullProcessImageNameW(process.get(), 0, ownerImage.data(), &ownerLength) || ownLength == 0 ||
+        ownLength >= ownImage.size())
+        return false;
+    // Still the same window: a handle freed and reused since the check above names another.
+    DWORD ownerNow = 0;
+    ::GetWindowThreadProcessId(window, &ownerNow);
+    return ownerNow == owner &&
+           ::CompareStringOrdinal(ownImage.data(), static_cast<int>(ownLength), ownerImage.data(),
+                                  static_cast<int>(ownerLength), TRUE) == CSTR_EQUAL;
+}
+
 } // namespace
 
 std::string LogonSuffix(DWORD highPart, DWORD lowPart) {
@@ -108,7 +137,7 @@ void NotifyRunningInstance(int kind) {
         return;
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == ::GetCurrentProcessId())
+    if (owner == ::GetCurrentProcessId() || !IsRunningCopysWindow(window, owner))
         return;
     DWORD_PTR ignored = 0;
     switch (kind) {

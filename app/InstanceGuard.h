@@ -40,9 +40,9 @@ HWND PublishedMainWindow();
 
 // Reaches the running instance, if any: kind 2 allows it the foreground and asks it to show its
 // main window in front (IDM_SHOW_MAIN_WINDOW), kind 1 and kind 0 send it kNotifyUninstallMessage
-// and kNotifyStartMessage. Any other kind does nothing. A published window that is gone, or that
-// belongs to this very process, is left alone, and a hung instance cannot hold the caller for more
-// than two seconds.
+// and kNotifyStartMessage. Any other kind does nothing. A published window that is gone, that
+// belongs to this very process, to another session or to a process of another program file, is
+// left alone, and a hung instance cannot hold the caller for more than two seconds.
 void NotifyRunningInstance(int kind);
 
 } // namespace tovra

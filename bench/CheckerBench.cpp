@@ -5,7 +5,6 @@
 //   checker_bench [idle-seconds]      (under Wine: scripts/wine-run.sh BUILD_DIR checker_bench.exe)
 
 #include "detection/IpAddressChecker.h"
-#include "resources/ResourceIds.h"
 #include "tests/support/EchoProxyServer.h"
 
 #include <windows.h>
@@ -37,8 +36,8 @@ public:
         Note(detectedAt_);
         ::SetEvent(detected_.get());
     }
-    void SetIconById(int iconId) override {
-        if (iconId == IDI_TRAY_BUSY)
+    void SetBusy(bool busy) override {
+        if (busy)
             Note(busyAt_);
     }
 

@@ -40,7 +40,7 @@ class TimingView : public tovra::CycleView {
 public:
     TimingView() : done_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
-    bool RunOnWindowThread(const std::function<void()>& fn) override {
+    bool PostToWindowThread(std::function<void()> fn) override {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         fn();
         return true;
@@ -59,13 +59,11 @@ public:
         if (lines.find("File uploaded successfully!") != std::string_view::npos)
             ::SetEvent(done_.get());
     }
-    std::string DetectedAddress() override { return address_; }
-    void ShowDetectedAddress(std::string_view address) override { address_ = address; }
-    bool WebDetectionChosen() override { return true; }
+    void ShowDetectedAddress(std::string_view, std::string_view) override {}
     void ShowDetailsPage() override {}
     void ShowRefusedSetting(tovra::RefusedSetting) override {}
-    void SetTrayIcon(int) override {}
-    void ShowPostingResult(bool, std::string_view) override {}
+    void ShowBusy(bool) override {}
+    void ShowPostingResult(bool, std::string_view, bool) override {}
 
     bool WaitDone(DWORD ms) { return ::WaitForSingleObject(done_.get(), ms) == WAIT_OBJECT_0; }
 
@@ -73,7 +71,6 @@ public:
 
 private:
     std::recursive_mutex mutex_;
-    std::string address_;
     const tovra::UniqueKernelHandle done_;
 };
 
@@ -109,12 +106,14 @@ int main(int argc, char** argv) {
     tovra::CopyBounded(settings.LocalTemplateFile, templatePath);
     settings.SitePasvMode = true;
     settings.ForcePost = true;
+    settings.IpSites = {{"echo.bench", "/myip.html"}};
 
     auto view = std::make_shared<TimingView>();
     tovra::PostingCycleOptions options;
     options.pageGenerator = tovra::PageGenerator(tovra::WidenAnsi(folder), tovra::WidenAnsi(folder),
                                                  [] { return tovra::LocalDateTime{}; });
-    auto cycle = tovra::CPostingCycle::Create(view, settings, std::move(options));
+    auto cycle = tovra::CPostingCycle::Create(view, std::move(options));
+    cycle->UseSettings(std::make_shared<const tovra::Settings>(settings), false);
     auto checker = std::make_shared<tovra::CIpAddressChecker>(
         cycle, std::vector<tovra::IpSite>{{"echo.bench", "/myip.html"}});
     cycle->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });

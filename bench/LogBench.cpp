@@ -25,19 +25,17 @@ using Clock = std::chrono::steady_clock;
 // A log box that keeps its text, as the real one does; one lock stands for the window thread.
 class BoxView : public tovra::CycleView {
 public:
-    bool RunOnWindowThread(const std::function<void()>& fn) override {
+    bool PostToWindowThread(std::function<void()> fn) override {
         std::lock_guard<std::mutex> lock(mutex_);
         fn();
         return true;
     }
     void AppendLogText(std::string_view lines) override { text_ += lines; }
-    std::string DetectedAddress() override { return {}; }
-    void ShowDetectedAddress(std::string_view) override {}
-    bool WebDetectionChosen() override { return false; }
+    void ShowDetectedAddress(std::string_view, std::string_view) override {}
     void ShowDetailsPage() override {}
     void ShowRefusedSetting(tovra::RefusedSetting) override {}
-    void SetTrayIcon(int) override {}
-    void ShowPostingResult(bool, std::string_view) override {}
+    void ShowBusy(bool) override {}
+    void ShowPostingResult(bool, std::string_view, bool) override {}
 
 private:
     std::mutex mutex_;
@@ -46,11 +44,10 @@ private:
 
 // Microseconds per AppendLog from a worker: median and the slowest.
 std::pair<double, double> Measure(const std::wstring& logFilePath, int lines) {
-    tovra::Settings settings;
     tovra::PostingCycleOptions options;
     options.logFilePath = logFilePath;
     options.programVersion = "bench";
-    auto cycle = tovra::CPostingCycle::Create(std::make_shared<BoxView>(), settings, std::move(options));
+    auto cycle = tovra::CPostingCycle::Create(std::make_shared<BoxView>(), std::move(options));
     cycle->Start([](bool, bool) {});
     std::vector<double> times;
     std::thread worker([&] {

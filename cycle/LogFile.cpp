@@ -52,6 +52,54 @@ bool LogFile::Fail(DWORD error) {
     return false;
 }
 
+bool LogFile::Rotate(std::uint64_t size) {
+    // A file that only just reached the limit goes aside whole.
+    const bool moved = size > rotateBytes_ ? KeepOnlyTheTail(size)
+                                           : ::MoveFileExW(path_.c_str(), RotatedPath().c_str(),
+                                                           MOVEFILE_REPLACE_EXISTING) != 0;
+    rotationError_ = moved ? ERROR_SUCCESS : ::GetLastError();
+    if (!moved && rotationError_ == ERROR_SUCCESS)
+        rotationError_ = ERROR_WRITE_FAULT;
+    return moved;
+}
+
+// Renaming a 50 MB file would keep 50 MB for another round: the tail is copied instead, and the
+// file emptied once the copy is whole, so that no line is lost when either step fails.
+bool LogFile::KeepOnlyTheTail(std::uint64_t size) {
+    const UniqueFileHandle source(::CreateFileW(path_.c_str(), GENERIC_READ, kShareAll, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!source)
+        return false;
+    // One byte more than is kept: the one before tells whether the tail starts a line.
+    LARGE_INTEGER from{};
+    from.QuadPart = static_cast<LONGLONG>(size - rotateBytes_ - 1);
+    std::string tail(static_cast<std::size_t>(rotateBytes_) + 1, '\0');
+    DWORD got = 0;
+    if (!::SetFilePointerEx(source.get(), from, nullptr, FILE_BEGIN) ||
+        !::ReadFile(source.get(), tail.data(), static_cast<DWORD>(tail.size()), &got, nullptr))
+        return false;
+    tail.resize(got);
+    // From the first whole line on: half a line would read as a line of its own.
+    const std::size_t lineEnd = tail.find('\n');
+    tail.erase(0, lineEnd == std::string::npos ? 0 : lineEnd + 1);
+
+    {
+        const UniqueFileHandle rotated(::CreateFileW(RotatedPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!rotated ||
+            !::WriteFile(rotated.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr))
+            return false;
+        if (written != tail.size()) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+    }
+    const UniqueFileHandle emptied(::CreateFileW(path_.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                                 TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(emptied);
+}
+
 bool LogFile::Append(std::string_view lines) {
     if (path_.empty())
         return Fail(ERROR_PATH_NOT_FOUND);
@@ -71,10 +119,8 @@ bool LogFile::Append(std::string_view lines) {
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 &&
         static_cast<std::uint64_t>(size.QuadPart) + lines.size() > rotateBytes_) {
-        // The full file goes aside whole. Should a reader that allows no renaming hold it, the
-        // lines go on into it, and the next append tries again.
         file.reset();
-        ::MoveFileExW(path_.c_str(), RotatedPath().c_str(), MOVEFILE_REPLACE_EXISTING);
+        Rotate(static_cast<std::uint64_t>(size.QuadPart));
         file = OpenForAppend(path_);
         if (!file)
             return Fail(::GetLastError());

@@ -2,7 +2,11 @@
 // The log on disk, so that "why was my page not updated last night?" has an answer after a reboot:
 // whole lines appended to one file (normally %LOCALAPPDATA%\Tovra\Tovra.log), across runs. When
 // the file would pass kRotateBytes it becomes Tovra.1.log, replacing an older one, and a new file
-// starts, so about twice that is ever kept.
+// starts, so about twice that is ever kept. A file already far larger (from an older version, or
+// one that could not be moved aside for a long time) leaves only its last kRotateBytes, from a
+// line's start, in Tovra.1.log. When the full file cannot be moved aside (Tovra.1.log held open
+// by a reader that allows no replacing), the lines go on into it, RotationError() says why, and
+// each later append tries again.
 //
 // The file is opened for each append and closed again, with every kind of sharing, so that a user,
 // a text editor or a second copy of the program may open, read or even delete it at any time; each
@@ -41,13 +45,20 @@ public:
     // Where a full file goes: "Tovra.1.log" beside "Tovra.log".
     std::wstring RotatedPath() const;
     DWORD LastError() const noexcept { return lastError_; }
+    // Why the last append that found the file full could not move it aside; ERROR_SUCCESS once a
+    // later one has.
+    DWORD RotationError() const noexcept { return rotationError_; }
 
 private:
     bool Fail(DWORD error);
+    // Moves the full file aside; false, with rotationError_ set, when it stays where it is.
+    bool Rotate(std::uint64_t size);
+    bool KeepOnlyTheTail(std::uint64_t size);
 
     const std::wstring path_;
     const std::uint64_t rotateBytes_;
     DWORD lastError_ = ERROR_SUCCESS;
+    DWORD rotationError_ = ERROR_SUCCESS;
 };
 
 } // namespace tovra

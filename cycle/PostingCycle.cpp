@@ -1,196 +1,81 @@
 #include "cycle/PostingCycle.h"
 
-#include "cycle/LogLine.h"
-#include "cycle/LogRedaction.h"
-#include "publish/Publishers.h"
 #include "framework/Clock.h"
 #include "framework/FixedText.h"
-#include "framework/InternetError.h"
-#include "framework/WideText.h"
+#include "publish/Publishers.h"
 
 #include <utility>
 
 namespace tovra {
-namespace {
 
-// How long Stop waits for the post thread once its upload has been cancelled. WinINet may keep a
-// step that waits for a server's reply for up to its own 30 seconds; the thread is then left to
-// finish by itself, touching nothing of the window's.
-constexpr DWORD kPostThreadJoinMs = 2000;
-
-// What one post needs from the settings, copied on the window thread.
-struct PostJob {
-    std::string siteAddress;
-    std::string sitePort;
-    std::string userName;
-    std::string password;
-    bool passiveMode = false;
-    std::string remotePath;
-    std::string templateFile;
-    std::string address;
-    std::string ipv6Address;
-};
-
-} // namespace
-
-// Runs the posts the "Post IP now" button asks for, so the window never waits for the network.
-// Presses made while a post is waiting to start are one request. The thread lives only while there
-// are posts to run: an idle thread costs nothing on Windows but a megabyte of memory under Wine, and
-// the button is pressed rarely. Request() on the window thread, Run() on the post thread; the
-// two flags are guarded by mutex_.
-class CPostingCycle::PostThread : public WorkerThread {
-public:
-    explicit PostThread(std::weak_ptr<CPostingCycle> cycle) : cycle_(std::move(cycle)) {}
-
-    // False once the thread has run out of posts and is ending: the caller starts another.
-    bool Request() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (ending_)
-            return false;
-        pending_ = true;
-        return true;
-    }
-
-protected:
-    void Run() override {
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (!pending_ || StopRequested()) {
-                    ending_ = true;
-                    return;
-                }
-                pending_ = false;
-            }
-            const std::shared_ptr<CPostingCycle> cycle = cycle_.lock();
-            if (!cycle)
-                return;
-            cycle->RunPost();
-        }
-    }
-
-private:
-    const std::weak_ptr<CPostingCycle> cycle_;
-    std::mutex mutex_;
-    bool pending_ = false;
-    bool ending_ = false;
-};
-
-std::shared_ptr<CPostingCycle> CPostingCycle::Create(std::shared_ptr<CycleView> view, Settings& settings,
+std::shared_ptr<CPostingCycle> CPostingCycle::Create(std::shared_ptr<CycleView> view,
                                                      PostingCycleOptions options) {
-    return std::shared_ptr<CPostingCycle>(new CPostingCycle(std::move(view), settings, std::move(options)));
+    return std::shared_ptr<CPostingCycle>(new CPostingCycle(std::move(view), std::move(options)));
 }
 
-CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options)
-    : view_(std::move(view)), settings_(settings),
-      clock_(options.clock ? std::move(options.clock) : ClockFn(&CurrentLocalTime)),
-      logFile_(options.logFilePath.empty() ? nullptr
-                                           : std::make_unique<LogFile>(std::move(options.logFilePath))),
-      programVersion_(std::move(options.programVersion)),
+CPostingCycle::CPostingCycle(std::shared_ptr<CycleView> view, PostingCycleOptions options)
+    : view_(std::move(view)), clock_(options.clock ? std::move(options.clock) : ClockFn(&CurrentLocalTime)),
+      log_(std::make_shared<ProgramLog>(view_, clock_, std::move(options.logFilePath),
+                                        std::move(options.programVersion))),
       stop_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     PublisherContext context;
-    context.log = this;
+    context.log = log_.get();
     context.stop = stop_.get();
     context.pageGenerator = std::move(options.pageGenerator);
     context.pageStepTimeoutMs = options.uploadStepTimeoutMs;
     context.messageBox = std::move(options.errorBox);
-    // The box shows on the window thread while the posting thread goes on: a thread waiting for
-    // the user would hold every later check and post, and Exit, for as long as nobody clicks.
+    // The box shows on the window thread while the worker goes on: a worker waiting for the user
+    // would hold every later check and post, and Exit, for as long as nobody clicks.
     if (!context.messageBox)
         context.messageBox = [this](const char* text) {
-            view_->RunOnWindowThread([&] { view_->ShowMessageBox(text); });
+            Show([box = std::string(text)](CycleView& view) { view.ShowMessageBox(box); });
         };
     publishers_ = CreatePublishers(context);
 }
 
 CPostingCycle::~CPostingCycle() {
-    {
-        std::lock_guard<std::mutex> lock(logMutex_);
-        logClosed_ = true;
-    }
-    // First, while every member they may report to is still whole: closing a connection raises
-    // status lines, which the closed log drops.
+    // First, so that closing the publishers' connections, which raises status lines, logs nothing.
+    log_->Mute();
     publishers_.clear();
-    // An owner that never called Stop must not leave the post thread waiting for good.
-    if (postThread_)
-        postThread_->RequestStop();
 }
 
-void CPostingCycle::Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck) {
+void CPostingCycle::Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck,
+                          RequestPostFn requestPost) {
     requestCheck_ = std::move(requestCheck);
     scheduleCheck_ = std::move(scheduleCheck);
-    if (std::exchange(runStarted_, true))
-        return;
-    WriteLogFile(FormatLogFileLine(clock_(), "Tovra " + programVersion_ + " started"));
+    requestPost_ = std::move(requestPost);
+    log_->Open();
 }
 
 void CPostingCycle::Stop() {
     stopping_ = true;
-    {
-        std::lock_guard<std::mutex> lock(logMutex_);
-        logClosed_ = true;
-        pendingLog_.clear();
-    }
     if (stop_)
         ::SetEvent(stop_.get());
-    if (postThread_)
-        postThread_->Stop(kPostThreadJoinMs);
-    if (runStarted_ && !std::exchange(runEnded_, true))
-        WriteLogFile(FormatLogFileLine(clock_(), "Tovra ended"));
+    log_->Close();
+}
+
+void CPostingCycle::UseSettings(std::shared_ptr<const Settings> settings, bool storedAddress) {
+    log_->UseSettings(settings);
+    useWeb_ = settings->GetWebAddress;
+    if (storedAddress)
+        view_->ShowDetectedAddress(FieldText(settings->LastIP), FieldText(settings->LastIPv6));
+    std::atomic_store(&settings_, std::move(settings));
+    if (storedAddress)
+        storedAddressNew_ = true;
+}
+
+std::shared_ptr<const Settings> CPostingCycle::CurrentSettings() const {
+    std::shared_ptr<const Settings> settings = std::atomic_load(&settings_);
+    return settings ? settings : std::make_shared<const Settings>();
 }
 
 void CPostingCycle::AppendLog(std::string_view text) {
-    {
-        std::lock_guard<std::mutex> lock(logMutex_);
-        if (logClosed_)
-            return;
-        // Stamped here, in the order of the calls, whichever thread then writes it out.
-        pendingLog_.push_back(PendingLine{clock_(), std::string(text)});
-    }
-    view_->RunOnWindowThread([this] { FlushLog(); });
-}
-
-void CPostingCycle::FlushLog() {
-    std::vector<PendingLine> pending;
-    {
-        std::lock_guard<std::mutex> lock(logMutex_);
-        pending.swap(pendingLog_);
-    }
-    if (pending.empty())
-        return;
-    // The passwords as they are now: the settings are this thread's to read.
-    const std::string_view secrets[] = {FieldText(settings_.SitePassword),
-                                        FieldText(settings_.ProxyPassword)};
-    std::string box;
-    std::string file;
-    for (const PendingLine& line : pending) {
-        const std::string text = HideSecrets(line.text, secrets);
-        box += FormatLogLine(line.time, text);
-        if (logFile_)
-            file += FormatLogFileLine(line.time, text);
-    }
-    view_->AppendLogText(box);
-    WriteLogFile(file);
-}
-
-void CPostingCycle::WriteLogFile(std::string_view lines) {
-    if (!logFile_ || lines.empty() || logFile_->Append(lines) || std::exchange(logFileFailureShown_, true))
-        return;
-    // Once: a full disk would otherwise add a line of its own to every line of the log.
-    std::string reason = InternetError::MessageText(logFile_->LastError());
-    if (reason.empty())
-        reason = "error " + std::to_string(logFile_->LastError());
-    view_->AppendLogText(FormatLogLine(clock_(), "Cannot write the log file " +
-                                                     NarrowForDisplay(logFile_->Path()) + ": " + reason));
+    log_->AppendLog(text);
 }
 
 void CPostingCycle::PostNow() {
-    if (stopping_ || (postThread_ && postThread_->Request()))
-        return;
-    // The last thread (if any) has ended or is ending; it touches nothing of ours any more.
-    postThread_ = std::make_shared<PostThread>(weak_from_this());
-    postThread_->Request();
-    postThread_->Start();
+    if (!stopping_ && requestPost_)
+        requestPost_();
 }
 
 void CPostingCycle::CheckAndPost() {
@@ -198,19 +83,13 @@ void CPostingCycle::CheckAndPost() {
         return;
     AppendLog("Checking IP Address...");
     if (requestCheck_)
-        requestCheck_(view_->WebDetectionChosen(), false);
+        requestCheck_(useWeb_, false);
 }
 
 void CPostingCycle::CheckAddressOnly(bool useWeb) {
+    useWeb_ = useWeb;
     if (!stopping_ && requestCheck_)
         requestCheck_(useWeb, true);
-}
-
-void CPostingCycle::ShowStoredAddress(std::string_view address, std::string_view ipv6Address) {
-    view_->ShowDetectedAddress(address);
-    CopyBounded(settings_.LastIP, address);
-    view_->ShowDetectedIpv6Address(ipv6Address);
-    CopyBounded(settings_.LastIPv6, ipv6Address);
 }
 
 LRESULT CPostingCycle::HandleIntervalTick(WPARAM reason) {
@@ -240,43 +119,46 @@ void CPostingCycle::SettleCheck(bool failed) {
         scheduleCheck_(CheckReason::Retry);
 }
 
+void CPostingCycle::Show(std::function<void(CycleView&)> fn) {
+    view_->PostToWindowThread([view = view_, fn = std::move(fn)] { fn(*view); });
+}
+
+void CPostingCycle::AdoptStoredAddress() {
+    if (!storedAddressNew_.exchange(false))
+        return;
+    const std::shared_ptr<const Settings> settings = CurrentSettings();
+    ipv4_ = FieldText(settings->LastIP);
+    ipv6_ = FieldText(settings->LastIPv6);
+}
+
 void CPostingCycle::OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                                       bool displayOnly) {
     if (stopping_)
         return;
+    AdoptStoredAddress();
     if (address.empty()) {
-        // Keep the field and LastIP: publishing a page without an address over a good one helps
-        // nobody, and the next check may well succeed.
+        // Keep the address shown and held: publishing a page without an address over a good one
+        // helps nobody, and the next check may well succeed.
         AppendLog(kNothingDetectedLine);
         if (!displayOnly) {
-            ReportResult(true, kNothingDetectedLine);
+            ReportResult(true, kNothingDetectedLine, RetryWouldFollow());
             SettleCheck(true);
         }
         return;
     }
-    std::string previous;
-    std::string previousIpv6;
-    bool forcePost = false;
-    const bool shown = view_->RunOnWindowThread([&] {
-        previous = view_->DetectedAddress();
-        previousIpv6 = view_->DetectedIpv6Address();
-        view_->ShowDetectedAddress(address);
-        view_->ShowDetectedIpv6Address(ipv6Address);
-        CopyBounded(settings_.LastIP, address);
-        CopyBounded(settings_.LastIPv6, ipv6Address);
-        forcePost = settings_.ForcePost;
-    });
-    if (!shown)
-        return;
+    const std::string previous = std::exchange(ipv4_, address);
+    const std::string previousIpv6 = std::exchange(ipv6_, ipv6Address);
+    Show([address, ipv6Address](CycleView& view) { view.ShowDetectedAddress(address, ipv6Address); });
+    const bool forcePost = CurrentSettings()->ForcePost;
     switch (decision_.Decide({previous, previousIpv6}, {address, ipv6Address}, displayOnly, forcePost)) {
     case PostingDecision::Outcome::Post:
-        SettleCheck(!RunPost());
+        SettleCheck(!RunPost(false, true));
         break;
     case PostingDecision::Outcome::Unchanged:
         AppendLog(kUnchangedLine);
-        // The decision posts again after a failed upload, so the page on the server is current;
+        // The decision posts again after a failed posting, so the page on the server is current;
         // the publishers that keep their own record are asked all the same.
-        SettleCheck(!RunPost(true));
+        SettleCheck(!RunPost(true, true));
         break;
     case PostingDecision::Outcome::NothingDetected:
     case PostingDecision::Outcome::DisplayOnly:
@@ -284,36 +166,34 @@ void CPostingCycle::OnAddressDetected(const std::string& address, const std::str
     }
 }
 
-void CPostingCycle::SetIconById(int iconId) {
-    view_->RunOnWindowThread([&] { view_->SetTrayIcon(iconId); });
+void CPostingCycle::PostStoredAddress() {
+    if (stopping_)
+        return;
+    AdoptStoredAddress();
+    RunPost();
+}
+
+void CPostingCycle::SetBusy(bool busy) {
+    Show([busy](CycleView& view) { view.ShowBusy(busy); });
 }
 
 ProxyCredentials CPostingCycle::ProxySignIn() {
-    ProxyCredentials proxy;
-    view_->RunOnWindowThread([&] {
-        proxy.userName = FieldText(settings_.ProxyUsername);
-        proxy.password = FieldText(settings_.ProxyPassword);
-    });
-    return proxy;
+    const std::shared_ptr<const Settings> settings = CurrentSettings();
+    return ProxyCredentials{std::string(FieldText(settings->ProxyUsername)),
+                            std::string(FieldText(settings->ProxyPassword))};
 }
 
-bool CPostingCycle::RunPost(bool everyCheckOnly) {
-    std::lock_guard<std::mutex> post(postMutex_);
+std::optional<std::vector<IpSite>> CPostingCycle::SitesToAsk() {
+    return CurrentSettings()->IpSites;
+}
+
+bool CPostingCycle::RunPost(bool everyCheckOnly, bool fromCheck) {
     if (stopping_)
         return false;
-
-    Posting posting;
-    const bool read = view_->RunOnWindowThread([&] {
-        // A check that changed nothing leaves the user on the tab they are at.
-        if (!everyCheckOnly)
-            view_->ShowDetailsPage();
-        posting.ipv4 = FieldText(settings_.LastIP);
-        posting.ipv6 = FieldText(settings_.LastIPv6);
-        posting.settings = std::make_shared<const Settings>(settings_);
-    });
-    if (!read)
-        return false;
-    posting.time = clock_();
+    // A check that changed nothing leaves the user on the tab they are at.
+    if (!everyCheckOnly)
+        Show([](CycleView& view) { view.ShowDetailsPage(); });
+    const Posting posting{ipv4_, ipv6_, clock_(), CurrentSettings()};
 
     bool published = true;
     bool owedPublished = true; // by the publishers whose failure makes the next check post
@@ -322,15 +202,15 @@ bool CPostingCycle::RunPost(bool everyCheckOnly) {
     for (const std::unique_ptr<Publisher>& publisher : publishers_) {
         if (everyCheckOnly && !publisher->FollowsEveryCheck())
             continue;
-        const Outcome outcome = publisher->Publish(posting);
+        Outcome outcome = publisher->Publish(posting);
         if (stopping_)
             return false;
         if (outcome.refused != RefusedSetting::None) {
             refused = true;
-            view_->RunOnWindowThread([&] { view_->ShowRefusedSetting(outcome.refused); });
+            Show([setting = outcome.refused](CycleView& view) { view.ShowRefusedSetting(setting); });
         }
         if (!outcome.published && published)
-            reason = outcome.reason;
+            reason = std::move(outcome.reason);
         published = published && outcome.published;
         if (!publisher->FollowsEveryCheck())
             owedPublished = owedPublished && outcome.published;
@@ -338,12 +218,18 @@ bool CPostingCycle::RunPost(bool everyCheckOnly) {
     // A posting refused for its settings sent nothing: whether a page is owed stays as it was.
     if (!refused && !everyCheckOnly)
         decision_.RecordUpload(owedPublished);
-    ReportResult(!published, reason);
+    ReportResult(!published, reason, fromCheck && !owedPublished && RetryWouldFollow());
     return owedPublished;
 }
 
-void CPostingCycle::ReportResult(bool failed, std::string_view reason) {
-    view_->RunOnWindowThread([&] { view_->ShowPostingResult(failed, reason); });
+bool CPostingCycle::RetryWouldFollow() const {
+    return !retryRunning_ && !stopping_ && scheduleCheck_;
+}
+
+void CPostingCycle::ReportResult(bool failed, std::string_view reason, bool retryFollows) {
+    Show([failed, why = std::string(reason), retryFollows](CycleView& view) {
+        view.ShowPostingResult(failed, why, retryFollows);
+    });
 }
 
 } // namespace tovra

@@ -1,44 +1,36 @@
 #pragma once
-// The program's central task: a detected address is shown, compared with the one shown before,
-// and, when it changed (or the user forces it, or the last upload failed), the page is generated
-// and uploaded; every step is a time-stamped line of the log. Also the one writer of the log.
-// The main window owns one, hands it to the address checker as its owner, and connects its
-// controls to it through a CycleView.
+// The program's central task: a detected address is shown, compared with the one detected before,
+// and, when it changed (or the user forces it, or the last posting failed), handed to every
+// publisher; every step is a time-stamped line of the log (ProgramLog).
 //
 // Threads:
-// - Window thread: Start, Stop, PostNow, CheckAndPost, CheckAddressOnly, ShowStoredAddress and the
-//   message handlers. None of them waits for the network or for another thread's post.
-// - Checker thread: OnAddressDetected, which returns after the post it started has finished, and
-//   the CheckerOwner calls.
-// - Post thread (the cycle's own, started for them): the posts the "Post IP now" button asks for.
-// - Any thread: AppendLog. Lines are stamped and queued under logMutex_ in call order, and the
-//   queue is written out on the window thread, so the log keeps the order of the calls and no
-//   thread ever holds a lock while it waits for the window thread. The window thread writes each
-//   batch to the log box and then to the log file, passwords hidden from both; the file's write
-//   is a single append to a file opened for it (LogFile), and one that fails is dropped, never
-//   retried, so the file never holds up a worker waiting for its line.
-// Posts are serialised by postMutex_, which only the checker and post threads take: a post asked
-// for while one runs waits for it. The settings are read and LastIP written on the window thread
-// only. Owned through std::shared_ptr, because the checker co-owns it as its owner.
+// - Window thread: Create, Start, Stop, UseSettings, PostNow, CheckAndPost, CheckAddressOnly and
+//   HandleIntervalTick. None of them waits for the network or for another thread; the requests
+//   go to the posting worker's queue (the address checker's thread, CIpAddressChecker).
+// - Posting worker: the CheckerOwner calls. It alone holds the detected address pair and runs the
+//   decision and the publishers, one posting at a time; it tells the window what to show by
+//   posting to it (CycleView), never by asking it anything.
+// - Any thread: AppendLog.
+// What the threads share: the settings snapshot (replaced whole, std::atomic_load/store), the
+// detection mode and a few flags (atomics), the stop event, and the log's queue (its own lock).
+// Owned through std::shared_ptr, because the worker co-owns it as its owner.
 
 #include "cycle/CycleView.h"
-#include "cycle/LogFile.h"
 #include "cycle/PostingDecision.h"
+#include "cycle/ProgramLog.h"
 #include "detection/CheckReason.h"
 #include "detection/CheckerOwner.h"
 #include "framework/TimeFormat.h"
-#include "framework/WorkerThread.h"
+#include "framework/Win32Handles.h"
+#include "publish/Publisher.h"
 #include "settings/Settings.h"
 #include "upload/LogSink.h"
-#include "publish/Publisher.h"
-#include "framework/Win32Handles.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,90 +61,90 @@ class CPostingCycle : public CheckerOwner,
                       public std::enable_shared_from_this<CPostingCycle> {
 public:
     using RequestCheckFn = std::function<void(bool useWeb, bool displayOnly)>;
+    using RequestPostFn = std::function<void()>;
     using ScheduleCheckFn = std::function<void(CheckReason reason)>;
     using ClockFn = std::function<LocalDateTime()>;
 
-    // settings belongs to the application and is touched on the window thread only.
-    static std::shared_ptr<CPostingCycle> Create(std::shared_ptr<CycleView> view, Settings& settings,
+    static std::shared_ptr<CPostingCycle> Create(std::shared_ptr<CycleView> view,
                                                  PostingCycleOptions options = {});
     ~CPostingCycle();
 
-    // Window thread. requestCheck reaches the address checker (RequestCheck); scheduleCheck asks the
-    // interval timer for an early check (CTimeWait::ScheduleCheck), called on the checker thread
-    // when a check that may post found no address or could not upload. That check gets one retry;
-    // the retry itself gets none, and the regular interval takes over. Opens the run in the log
-    // file: "Tovra <version> started".
-    void Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck = {});
-    // Window thread, once the view has stopped running calls: ends a running upload, stops the
-    // post thread (a bounded wait), closes the run in the log file ("Tovra ended") and makes every
-    // later call a no-op that logs nothing.
+    // Window thread. requestCheck and requestPost reach the worker's queue (RequestCheck,
+    // RequestPost); scheduleCheck asks the interval timer for an early check (CTimeWait::ScheduleCheck),
+    // called on the worker when a check that may post found no address or could not publish. That
+    // check gets one retry; the retry itself gets none, and the regular interval takes over. Opens the
+    // run in the log file: "Tovra <version> started".
+    void Start(RequestCheckFn requestCheck, ScheduleCheckFn scheduleCheck = {},
+               RequestPostFn requestPost = {});
+    // Window thread, once the view has stopped running posted calls: ends a running posting (the
+    // publishers' stop event), writes the lines still queued, closes the run in the log file
+    // ("Tovra ended") and makes every later call a no-op that logs nothing.
     void Stop();
 
-    // Any thread: one time-stamped line; returns once it is in the log box (or the window is gone).
+    // Window thread: the settings as loaded or saved, for every later check and posting; their
+    // detection mode is the one a check that may post uses. With storedAddress (a load), the
+    // stored addresses are shown and become the ones the next detection is compared with.
+    void UseSettings(std::shared_ptr<const Settings> settings, bool storedAddress);
+
+    // Any thread: one time-stamped line (ProgramLog).
     void AppendLog(std::string_view text) override;
 
-    // The "Post IP now" button: posts LastIP on the post thread and returns at once.
+    // The "Post IP now" button: the worker posts the address it holds, after any check under way.
     void PostNow();
-    // The interval tick and the tray's "Post IP now": log the check and ask the checker for one,
-    // in the mode of the "Web" radio button.
+    // The interval tick and the tray's "Post IP now": log the check and ask the worker for one, in
+    // the detection mode last chosen.
     void CheckAndPost();
-    // The Local page's "Local" and "Web" buttons: a check whose result is only shown.
+    // The Local page's "Local" and "Web" buttons: a check whose result is only shown; the button
+    // chosen is the detection mode from now on.
     void CheckAddressOnly(bool useWeb);
-    // The stored address shown at start-up, without a decision or a log line.
-    void ShowStoredAddress(std::string_view address, std::string_view ipv6Address = {});
 
     // A tick of the interval timer: reason is its wParam (a CheckReason; 0 for the regular tick).
     LRESULT HandleIntervalTick(WPARAM reason = 0);
 
-    // CheckerOwner, on the checker's thread.
+    // CheckerOwner, on the worker.
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                            bool displayOnly) override;
-    void SetIconById(int iconId) override;
+    void PostStoredAddress() override;
+    void SetBusy(bool busy) override;
     ProxyCredentials ProxySignIn() override;
+    std::optional<std::vector<IpSite>> SitesToAsk() override;
 
 private:
-    class PostThread;
+    CPostingCycle(std::shared_ptr<CycleView> view, PostingCycleOptions options);
 
-    CPostingCycle(std::shared_ptr<CycleView> view, Settings& settings, PostingCycleOptions options);
-    struct PendingLine {
-        LocalDateTime time;
-        std::string text;
-    };
-
-    // Publishes to every publisher, or with everyCheckOnly to those that follow every check;
-    // true when none whose failure makes the next check post again failed.
-    bool RunPost(bool everyCheckOnly = false);
+    std::shared_ptr<const Settings> CurrentSettings() const;
+    // Worker: takes up the stored addresses of a load that came since the last check or post.
+    void AdoptStoredAddress();
+    // Worker: publishes to every publisher, or with everyCheckOnly to those that follow every
+    // check; true when none whose failure makes the next check post again failed.
+    // fromCheck: a failure is retried (SettleCheck), unless this is the retry.
+    bool RunPost(bool everyCheckOnly = false, bool fromCheck = false);
     // After a check that may post: asks for its retry when it failed, unless it was the retry.
     void SettleCheck(bool failed);
-    void FlushLog();
-    void ReportResult(bool failed, std::string_view reason);
-    // Window thread: appends to the log file, and says once in the log box when it cannot.
-    void WriteLogFile(std::string_view lines);
+    // Worker: runs fn with the view on the window thread, later.
+    void Show(std::function<void(CycleView&)> fn);
+    // retryFollows: the failure of a check that SettleCheck will try again.
+    void ReportResult(bool failed, std::string_view reason, bool retryFollows = false);
+    bool RetryWouldFollow() const;
 
     const std::shared_ptr<CycleView> view_;
-    Settings& settings_;
     const ClockFn clock_;
+    const std::shared_ptr<ProgramLog> log_;
     RequestCheckFn requestCheck_;
+    RequestPostFn requestPost_;
     ScheduleCheckFn scheduleCheck_;
-    std::atomic<bool> retryRunning_{false}; // a retry was asked of the checker, its result not yet in
-    std::shared_ptr<PostThread> postThread_;
-    PostingDecision decision_;
+    std::atomic<bool> retryRunning_{false}; // a retry was asked of the worker, its result not yet in
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> useWeb_{true};            // the detection mode of a check that may post
+    std::atomic<bool> storedAddressNew_{false}; // a load's addresses wait for the worker
+    std::shared_ptr<const Settings> settings_;  // replaced whole: std::atomic_load/store only
 
-    std::mutex logMutex_;
-    std::vector<PendingLine> pendingLog_; // guarded by logMutex_: stamped lines not yet written
-    bool logClosed_ = false;              // guarded by logMutex_
-
-    // Window thread only.
-    std::unique_ptr<LogFile> logFile_; // none without a path
-    const std::string programVersion_;
-    bool logFileFailureShown_ = false;
-    bool runStarted_ = false; // the log file has the run's opening line (window thread)
-    bool runEnded_ = false;
-
+    // The worker's own.
+    std::string ipv4_; // the address pair detected last (or stored), and posted by "Post IP now"
+    std::string ipv6_;
+    PostingDecision decision_;
     const UniqueKernelHandle stop_; // manual-reset: set by Stop, ends every publisher's wait
-    std::mutex postMutex_;
-    std::vector<std::unique_ptr<Publisher>> publishers_; // used under postMutex_
+    std::vector<std::unique_ptr<Publisher>> publishers_;
 };
 
 } // namespace tovra

@@ -1,8 +1,7 @@
 #pragma once
-// Whether a finished detection leads to an upload. Used from the thread that reports a detection
-// and from the thread that ran an upload; the one flag it keeps is atomic.
+// Whether a finished detection leads to an upload. The posting worker's own: it decides and
+// publishes on one thread.
 
-#include <atomic>
 #include <string_view>
 
 namespace tovra {
@@ -34,11 +33,11 @@ public:
 
     // An unchanged address is posted again after a failed upload, until one upload succeeds:
     // otherwise the server would keep a stale page although the program knows better.
-    void RecordUpload(bool succeeded) noexcept { uploadOwed_.store(!succeeded); }
-    bool UploadOwed() const noexcept { return uploadOwed_.load(); }
+    void RecordUpload(bool succeeded) noexcept { uploadOwed_ = !succeeded; }
+    bool UploadOwed() const noexcept { return uploadOwed_; }
 
 private:
-    std::atomic<bool> uploadOwed_{false};
+    bool uploadOwed_ = false;
 };
 
 } // namespace tovra

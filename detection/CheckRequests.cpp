@@ -1,5 +1,7 @@
 #include "detection/CheckRequests.h"
 
+#include <utility>
+
 namespace tovra {
 
 void CheckRequests::Request(CheckMode mode) {
@@ -18,9 +20,14 @@ std::optional<CheckMode> CheckRequests::Take() {
     return mode_;
 }
 
-bool CheckRequests::Pending() const {
+void CheckRequests::RequestPost() {
     std::lock_guard guard(lock_);
-    return pending_;
+    postPending_ = true;
+}
+
+bool CheckRequests::TakePost() {
+    std::lock_guard guard(lock_);
+    return std::exchange(postPending_, false);
 }
 
 } // namespace tovra

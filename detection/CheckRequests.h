@@ -1,9 +1,9 @@
 #pragma once
-// The checker's request slot: what the next check should do, set from the user-interface thread
-// and taken by the checker thread when a check starts.
+// The posting worker's requests: what the next check should do, and whether the stored address
+// is to be posted without a check ("Post IP now" in the main window).
 //
-// Threads: Request() from any thread, Take() from the checker thread; one small lock guards the
-// three fields. A check works only with the mode it took, so a request that arrives while it runs
+// Threads: the requests from any thread, the takes from the worker; one small lock guards the
+// fields. A check works only with the mode it took, so a request that arrives while it runs
 // neither changes it nor is lost: it waits here for the next check.
 
 #include <mutex>
@@ -27,11 +27,14 @@ public:
     // The mode of the waiting request, which is thereby consumed; nothing when none waits.
     std::optional<CheckMode> Take();
 
-    bool Pending() const;
+    // Presses made before the worker takes the first make one post.
+    void RequestPost();
+    bool TakePost();
 
 private:
-    mutable std::mutex lock_;
+    std::mutex lock_;
     bool pending_ = false;
+    bool postPending_ = false;
     CheckMode mode_;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
-// What the address checker reaches outside itself: the log, the result and the tray picture.
-// The main window provides it.
+// What the address checker reaches outside itself: the log, the result, the posts it is asked to
+// run and the busy state. The posting cycle provides it.
 //
 // Threads: every call comes on the checker's own thread, one at a time, and the checker waits
 // for each to return before it goes on. An implementation that touches windows carries the call
@@ -10,7 +10,11 @@
 // An implementation that forwards to a window must still refuse calls once that window is closing
 // (a closed UiInvoker does), because a call may already be under way when the stop comes.
 
+#include "detection/IpSite.h"
 #include "detection/WebLookup.h"
+
+#include <optional>
+#include <vector>
 
 #include <string>
 #include <string_view>
@@ -34,8 +38,14 @@ public:
     // The sign-in for the system's proxy, read at the start of every web check; none by default.
     virtual ProxyCredentials ProxySignIn() { return {}; }
 
-    // IDI_TRAY_BUSY while a check runs, IDI_TRAY_NORMAL after it (resources/ResourceIds.h).
-    virtual void SetIconById(int iconId) = 0;
+    // The sites a web check asks, in order, read as it starts; nothing for the checker's own list.
+    virtual std::optional<std::vector<IpSite>> SitesToAsk() { return std::nullopt; }
+
+    // Posts the address the owner holds, without a check (RequestPost).
+    virtual void PostStoredAddress() {}
+
+    // True while a check runs.
+    virtual void SetBusy(bool busy) = 0;
 };
 
 } // namespace tovra

@@ -5,7 +5,6 @@
 #include "detection/LocalAddressChoice.h"
 #include "detection/PublicAddress.h"
 #include "detection/SiteUrl.h"
-#include "resources/ResourceIds.h"
 
 #include <system_error>
 #include <utility>
@@ -36,19 +35,14 @@ void CIpAddressChecker::RequestCheck(bool useWeb, bool displayOnly) {
     ::SetEvent(requestEvent_.get());
 }
 
+void CIpAddressChecker::RequestPost() {
+    requests_.RequestPost();
+    ::SetEvent(requestEvent_.get());
+}
+
 bool CIpAddressChecker::WaitForRequest() const {
     const HANDLE handles[] = {StopEvent(), requestEvent_.get()};
     return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
-}
-
-void CIpAddressChecker::SetSites(std::vector<IpSite> sites) {
-    const std::lock_guard<std::mutex> lock(sitesMutex_);
-    sites_ = std::move(sites);
-}
-
-std::vector<IpSite> CIpAddressChecker::Sites() const {
-    const std::lock_guard<std::mutex> lock(sitesMutex_);
-    return sites_;
 }
 
 template <typename Fn> bool CIpAddressChecker::Tell(Fn&& fn) {
@@ -63,30 +57,41 @@ void CIpAddressChecker::Run() {
     // thread: a checker that died quietly would leave the program running without ever posting.
     // A request made before Start() is waiting already: the first pass takes it without a wait.
     do {
+        if (requests_.TakePost()) {
+            try {
+                Tell([](CheckerOwner& owner) { owner.PostStoredAddress(); });
+            } catch (const std::exception&) {
+            }
+        }
         if (const std::optional<CheckMode> mode = requests_.Take()) {
             try {
                 RunOneCheck(*mode);
             } catch (const std::exception&) {
-                RestoreNormalIcon();
+                EndBusy();
             }
         }
     } while (WaitForRequest());
 }
 
-void CIpAddressChecker::RestoreNormalIcon() noexcept {
+void CIpAddressChecker::EndBusy() noexcept {
     try {
-        Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
+        Tell([](CheckerOwner& owner) { owner.SetBusy(false); });
     } catch (const std::exception&) {
     }
 }
 
 void CIpAddressChecker::RunOneCheck(CheckMode mode) {
-    if (!Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_BUSY); }))
+    if (!Tell([](CheckerOwner& owner) { owner.SetBusy(true); }))
         return;
 
     std::string address;
     if (mode.useWeb) {
-        const std::vector<IpSite> sites = Sites();
+        std::vector<IpSite> sites = sites_;
+        if (!Tell([&](CheckerOwner& owner) {
+                if (std::optional<std::vector<IpSite>> own = owner.SitesToAsk())
+                    sites = std::move(*own);
+            }))
+            return;
         if (sites.empty())
             Tell([](CheckerOwner& owner) { owner.AppendLog(kNoSitesLine); });
         ProxyCredentials proxy;
@@ -134,7 +139,7 @@ void CIpAddressChecker::RunOneCheck(CheckMode mode) {
         Tell([&](CheckerOwner& owner) { owner.AppendLog("Found IPv6 Address of " + ipv6Address); });
 
     Tell([&](CheckerOwner& owner) { owner.OnAddressDetected(address, ipv6Address, mode.displayOnly); });
-    Tell([](CheckerOwner& owner) { owner.SetIconById(IDI_TRAY_NORMAL); });
+    Tell([](CheckerOwner& owner) { owner.SetBusy(false); });
 }
 
 std::string CIpAddressChecker::FindLocalAddress() {

@@ -1,16 +1,17 @@
 #pragma once
-// The worker that finds the machine's IP address whenever the main window asks: from the IP echo
-// sites, asked one after the other, or from the machine's own interfaces. It logs its progress,
-// shows the busy tray icon while it works and hands the address to its owner.
+// The posting worker: one thread with one queue of requests (a check that may post, a check that
+// only shows, a post of the address held). A check finds the machine's IP address from the IP
+// echo sites, asked one after the other, or from the machine's own interfaces; it logs its
+// progress, says it is busy while it works and hands the address to its owner, which decides and
+// publishes on this same thread before the next request is taken.
 //
-// Threads: construction, RequestCheck, Start and Stop on the user-interface thread (RequestCheck
-// from any thread); Run, the checks and every call to the owner on the checker's own thread. The
-// only state they share is the request slot (CheckRequests, under its own lock), the site list
-// (under sitesMutex_; each check asks a copy taken as it starts), the request event that wakes the
-// idle checker, and the stop event. An idle checker sleeps on those two events alone, so it costs
-// nothing between checks and takes a request or a stop up at once.
-// A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the
-// checker within milliseconds whatever the sites do.
+// Threads: construction, Start and Stop on the window thread, the requests from any thread; Run,
+// the checks and every call to the owner on the worker's own thread. The only state they share is
+// the request slot (CheckRequests, under its own lock), the request event that wakes the idle
+// checker, and the stop event; each web check asks the owner for the sites as it starts. An idle checker
+// sleeps on those two events alone, so it costs nothing between checks and takes a request or a stop up at
+// once. A web lookup ends at its deadline or at the stop event (WebLookup), so Stop(timeout) ends the checker
+// within milliseconds whatever the sites do.
 
 #include "detection/CheckRequests.h"
 #include "detection/CheckerOwner.h"
@@ -20,7 +21,6 @@
 #include "framework/WorkerThread.h"
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,11 +49,9 @@ public:
     // runs does not change that check; it makes one more check after it (see CheckRequests for
     // how several waiting requests combine).
     void RequestCheck(bool useWeb, bool displayOnly);
-
-    // The sites a web check asks, in order. A new list counts from the next check on; one that is
-    // running asks the list it started with.
-    void SetSites(std::vector<IpSite> sites);
-    std::vector<IpSite> Sites() const;
+    // Asks for a post of the owner's address without a check (CheckerOwner::PostStoredAddress),
+    // after the check under way if there is one.
+    void RequestPost();
 
     // The local lookup: the address of the interface that reaches the internet (ChooseLocalAddress)
     // as dotted-decimal text, or empty. Logs nothing.
@@ -66,14 +64,13 @@ private:
     // False when the stop came first.
     bool WaitForRequest() const;
     void RunOneCheck(CheckMode mode);
-    void RestoreNormalIcon() noexcept;
+    void EndBusy() noexcept;
 
     // Runs fn on the owner unless a stop has been requested; false when it did not run.
     template <typename Fn> bool Tell(Fn&& fn);
 
     const std::shared_ptr<CheckerOwner> owner_;
-    mutable std::mutex sitesMutex_;
-    std::vector<IpSite> sites_;
+    const std::vector<IpSite> sites_; // asked when the owner names no sites of its own
     const WebLookup lookup_;
     const Ipv6Source findIpv6_;
     CheckRequests requests_;

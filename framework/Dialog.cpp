@@ -49,6 +49,19 @@ bool Dialog::Create(HINSTANCE instance, int templateId, HWND parent) {
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
+bool Dialog::RegisterDialogClass(HINSTANCE instance, const char* className) noexcept {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = ::DefDlgProcA;
+    // The dialog manager keeps its own data in these bytes of every dialog window.
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.lpszClassName = className;
+    return ::RegisterClassExA(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 INT_PTR Dialog::DoModal(HINSTANCE instance, int templateId, HWND parent) {
     if (Handle())
         return -1;

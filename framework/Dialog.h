@@ -32,6 +32,11 @@ public:
     // template is missing or the window cannot be created, or when this object already has one.
     bool Create(HINSTANCE instance, int templateId, HWND parent);
 
+    // Registers a window class that behaves as the system's dialog class, for a template that names
+    // a class of its own so that other programs can find its window by class rather than by the
+    // "#32770" every message box shares. Call before creating such a dialog; again is harmless.
+    static bool RegisterDialogClass(HINSTANCE instance, const char* className) noexcept;
+
     // Runs the modal dialog and returns the result given to EndModal (IDOK, IDCANCEL, ...), or -1
     // when the dialog could not be created.
     INT_PTR DoModal(HINSTANCE instance, int templateId, HWND parent);

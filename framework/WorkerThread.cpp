@@ -86,7 +86,6 @@ unsigned __stdcall WorkerThread::ThreadEntry(void* parameter) {
 
 void WorkerThread::RequestStop() {
     ::SetEvent(stopEvent_.get());
-    OnStopRequested();
 }
 
 bool WorkerThread::Join(DWORD timeoutMs) {

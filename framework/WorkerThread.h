@@ -36,7 +36,7 @@ public:
     // refuses to create the thread.
     bool Start();
 
-    // Sets the stop event, then calls OnStopRequested() on this thread. Safe to repeat.
+    // Sets the stop event. Safe to repeat.
     void RequestStop();
 
     // Waits up to timeoutMs for the thread to end, handling the messages other threads send to
@@ -64,11 +64,6 @@ public:
 
 protected:
     virtual void Run() = 0;
-
-    // Called on the stopping thread after the stop event is set: the place to close a handle that
-    // a blocking call of Run() is waiting on, so that the call returns now rather than at its
-    // time-out. The worker may be using that handle at this very moment; guard it accordingly.
-    virtual void OnStopRequested() {}
 
 private:
     static unsigned __stdcall ThreadEntry(void* parameter);

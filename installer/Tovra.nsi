@@ -6,6 +6,9 @@
 ;   ICON           the program's icon
 ;   WIZARD         the picture of the finish page (draw-wizard.sh)
 ;   OUTFILE        the setup program to write
+;   SIGN           optional: scripts/sign.sh, which signs the uninstaller and the setup when the
+;                  environment names a certificate (and keeps a copy of the signed uninstaller
+;                  in SOURCE_DIR, where it can be checked)
 ;
 ; Switches besides NSIS's own /S (silent) and /D=folder (last, unquoted):
 ;   /NOAUTOSTART   leaves the Run value out: Tovra does not start at log-on.
@@ -34,6 +37,11 @@ SetCompressor /SOLID lzma
 !define COMPANY "Brannik"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tovra"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; Task Manager's Startup tab keeps its own switch beside the Run value: the first byte of this
+; binary value is odd while the user has switched Tovra off there.
+!define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+; The main window's registered class (resources/MainDialogIds.h).
+!define MAIN_WINDOW_CLASS "Tovra.MainWindow"
 !define START_MENU "$SMPROGRAMS\Tovra"
 ; The tray menu's "E&xit", as the running copy's main window receives it.
 !define ID_TRAY_EXIT 32771
@@ -41,6 +49,12 @@ SetCompressor /SOLID lzma
 ; long the end itself may take. Exit normally takes well under a second.
 !define EXIT_WAIT_MS 10000
 !define TERMINATE_WAIT_MS 5000
+
+!ifdef SIGN
+    ; Each is signed as NSIS writes it: the uninstaller before it is packed into the setup.
+    !uninstfinalize '"${SIGN}" "%1" "${SOURCE_DIR}/uninstall.exe"' = 0
+    !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -61,11 +75,13 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 
 Var Autostart     ; BST_CHECKED: write the Run value
+Var AutostartOff  ; 1 while Task Manager has the installed copy's autostart switched off
 Var Shortcuts     ; BST_CHECKED: Start menu shortcuts
 Var AutostartBox
 Var ShortcutsBox
 Var WasRunning    ; 1 when a running copy was ended for this setup
 Var Started       ; 1 once this setup has started Tovra
+Var Elevated      ; 1 when this setup runs with administrator rights that the shell does not have
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -90,8 +106,9 @@ Page custom OptionsPage OptionsPageLeave
 !macro SHARED_FUNCTIONS un
 
 ; Ends every running Tovra on this desktop as its tray menu's Exit would, and waits for each to
-; be gone. The main window is a hidden dialog titled "Tovra"; a window of that title that does
-; not belong to a tovra.exe is someone else's and is left alone.
+; be gone. The main window is found by its own class: a box the program shows (titled "Tovra" as
+; well, and above the main window) would ignore the command and cost a forced end. A window of
+; that class that does not belong to a tovra.exe is someone else's and is left alone.
 Function ${un}EndRunningTovra
     Push $0
     Push $1
@@ -102,7 +119,7 @@ Function ${un}EndRunningTovra
     StrCpy $0 0 ; the window after which to look
     StrCpy $5 0 ; copies ended: a copy that cannot be ended at all must not hold the setup for ever
     ${Do}
-        FindWindow $0 "#32770" "Tovra" 0 $0
+        FindWindow $0 "${MAIN_WINDOW_CLASS}" "" 0 $0
         ${If} $0 == 0
             ${Break}
         ${EndIf}
@@ -182,6 +199,7 @@ FunctionEnd
 Function .onInit
     StrCpy $WasRunning 0
     StrCpy $Started 0
+    StrCpy $AutostartOff 0
     ; An update keeps the choices the user made last time; a first install ticks both.
     StrCpy $Autostart ${BST_CHECKED}
     StrCpy $Shortcuts ${BST_CHECKED}
@@ -202,6 +220,11 @@ Function .onInit
         ReadRegStr $1 HKCU "${RUN_KEY}" "Tovra"
         ${If} $1 == ""
             StrCpy $Autostart ${BST_UNCHECKED}
+        ${Else}
+            Call ReadTaskManagerSwitch
+            ${If} $AutostartOff == 1
+                StrCpy $Autostart ${BST_UNCHECKED}
+            ${EndIf}
         ${EndIf}
         ${IfNot} ${FileExists} "${START_MENU}\Tovra.lnk"
             StrCpy $Shortcuts ${BST_UNCHECKED}
@@ -212,7 +235,113 @@ Function .onInit
     ${GetOptions} $0 "/NOAUTOSTART" $1
     ${IfNot} ${Errors}
         StrCpy $Autostart ${BST_UNCHECKED}
+        StrCpy $AutostartOff 0
     ${EndIf}
+    Call CheckAccount
+FunctionEnd
+
+; Sets $AutostartOff when Task Manager has the Run value switched off.
+Function ReadTaskManagerSwitch
+    Push $0
+    Push $1
+    Push $2
+    StrCpy $AutostartOff 0
+    System::Alloc 16
+    Pop $0
+    ; RRF_RT_REG_BINARY: of any other type it is no switch Task Manager wrote.
+    System::Call "advapi32::RegGetValueW(p 0x80000001, w '${APPROVED_KEY}', w 'Tovra', i 0x8, p 0, p r0, *i 16) i .r1"
+    ${If} $1 == 0
+        System::Call "*$0(&i1 .r2)"
+        IntOp $2 $2 & 1
+        StrCpy $AutostartOff $2
+    ${EndIf}
+    System::Free $0
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Started with "Run as administrator", the setup runs as the account whose password was given,
+; which is not always the one logged on: a standard user's setup would then put Tovra into the
+; administrator's profile, where the user never sees it start. Tovra is installed for one account
+; and needs no rights, so that case is refused. An administrator who elevated their own account
+; gets Tovra for that account, started by the shell without elevation (an elevated Tovra would
+; not take the next setup's Exit, and would run every upload with full rights).
+Function CheckAccount
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    StrCpy $Elevated 0
+    Push "" ; this process
+    Call ElevationOfToken
+    Pop $0
+    ${If} $0 == 1
+        System::Call "advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i"
+        ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName: who is logged on here.
+        System::Call "wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r2, *i .r3) i .r4"
+        ${If} $4 != 0
+            System::Call "*$2(&w${NSIS_MAX_STRLEN} .r3)"
+            System::Call "wtsapi32::WTSFreeMemory(p r2)"
+            ${If} $3 != ""
+            ${AndIf} $3 != $1 ; StrCmp ignores case, as account names do
+                MessageBox MB_OK|MB_ICONSTOP "This setup runs as administrator for the account $1, but $3 is logged on: it would install Tovra for $1.$\n$\nTovra is installed for one account and needs no administrator rights. Run the setup again without $\"Run as administrator$\"." /SD IDOK
+                Abort
+            ${EndIf}
+        ${EndIf}
+        ; Only rights the shell does not have are worth shedding (with UAC off, both have them).
+        System::Call "user32::GetShellWindow() p .r2"
+        ${If} $2 != 0
+            System::Call "user32::GetWindowThreadProcessId(p r2, *i .r3) i"
+            ; PROCESS_QUERY_LIMITED_INFORMATION
+            System::Call "kernel32::OpenProcess(i 0x1000, i 0, i r3) p .r2"
+            ${If} $2 != 0
+                Push $2
+                Call ElevationOfToken
+                Pop $0
+                System::Call "kernel32::CloseHandle(p r2)"
+                ${If} $0 == 0
+                    StrCpy $Elevated 1
+                ${EndIf}
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; ElevationOfToken: 1 when the process (its handle on the stack; nothing for this one) runs
+; elevated, 0 when not, "" when that cannot be read.
+Function ElevationOfToken
+    Exch $0
+    Push $1
+    Push $2
+    Push $3
+    ${If} $0 == ""
+        StrCpy $0 -1 ; the current process's pseudo handle
+    ${EndIf}
+    ; TOKEN_QUERY; TokenElevation, whose one field is TokenIsElevated.
+    System::Call "advapi32::OpenProcessToken(p r0, i 8, *p .r1) i .r2"
+    StrCpy $0 ""
+    ${If} $2 != 0
+        System::Call "advapi32::GetTokenInformation(p r1, i 20, *i .r3, i 4, *i .r2) i .r2"
+        System::Call "kernel32::CloseHandle(p r1)"
+        ${If} $2 != 0
+            ${If} $3 != 0
+                StrCpy $0 1
+            ${Else}
+                StrCpy $0 0
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+    Exch $0
 FunctionEnd
 
 Function OptionsPage
@@ -230,6 +359,10 @@ Function OptionsPage
     ${NSD_CreateCheckbox} 0 42u 100% 12u "Start &menu shortcuts: Tovra, Tovra Help and Uninstall Tovra"
     Pop $ShortcutsBox
     ${NSD_SetState} $ShortcutsBox $Shortcuts
+    ${If} $Elevated == 1
+        ${NSD_CreateLabel} 0 70u 100% 30u "This setup runs as administrator, but Tovra needs no administrator rights: it is installed for your account only, and it starts without them."
+        Pop $0
+    ${EndIf}
     nsDialogs::Show
 FunctionEnd
 
@@ -241,7 +374,12 @@ FunctionEnd
 Function StartTovra
     ; The program's folder as its current one: a relative template path means that folder too.
     SetOutPath "$INSTDIR"
-    Exec '"$INSTDIR\tovra.exe"'
+    ${If} $Elevated == 1
+        ; Started by the shell, which runs it as the user, not with this setup's elevated token.
+        Exec '"$WINDIR\explorer.exe" "$INSTDIR\tovra.exe"'
+    ${Else}
+        Exec '"$INSTDIR\tovra.exe"'
+    ${EndIf}
     StrCpy $Started 1
 FunctionEnd
 
@@ -279,8 +417,14 @@ Section "Tovra" SectionProgram
 
     ${If} $Autostart == ${BST_CHECKED}
         WriteRegStr HKCU "${RUN_KEY}" "Tovra" '"$INSTDIR\tovra.exe"'
+        ; Ticked here: on, whatever Task Manager said before.
+        DeleteRegValue HKCU "${APPROVED_KEY}" "Tovra"
+    ${ElseIf} $AutostartOff == 1
+        ; Switched off in Task Manager and left so: it stays listed there, switched off.
+        WriteRegStr HKCU "${RUN_KEY}" "Tovra" '"$INSTDIR\tovra.exe"'
     ${Else}
         DeleteRegValue HKCU "${RUN_KEY}" "Tovra"
+        DeleteRegValue HKCU "${APPROVED_KEY}" "Tovra"
     ${EndIf}
 
     Delete "${START_MENU}\Tovra.lnk"
@@ -330,6 +474,8 @@ Section "Uninstall"
         DeleteRegValue HKCU "${RUN_KEY}" "Tovra"
         DeleteRegKey HKCU "Software\${COMPANY}\Tovra"
     ${EndIf}
+    ; Task Manager's switch for the Run value that is gone now.
+    DeleteRegValue HKCU "${APPROVED_KEY}" "Tovra"
 
     Delete "$INSTDIR\tovra.exe"
     Delete "$INSTDIR\Tovra.chm"

@@ -59,7 +59,8 @@ CMainDialog::~CMainDialog() {
 }
 
 bool CMainDialog::Create() {
-    if (!Dialog::Create(instance_, IDD_MAIN, nullptr))
+    if (!RegisterDialogClass(instance_, TOVRA_MAIN_WINDOW_CLASS) ||
+        !Dialog::Create(instance_, IDD_MAIN, nullptr))
         return false;
     // A window whose workers could not start (no invoker window, for one) would sit in the tray
     // and never post: better to fail where the caller can see it.
@@ -161,9 +162,9 @@ void CMainDialog::FitToDpi() {
 }
 
 void CMainDialog::StartWorkers() {
-    invoker_ = std::make_shared<UiInvoker>(instance_);
-    view_ = std::make_shared<CMainWindowView>(invoker_, *this);
-    cycle_ = CPostingCycle::Create(view_, settings_, options_.cycle);
+    invoker_ = std::make_unique<UiInvoker>(instance_);
+    view_ = std::make_shared<CMainWindowView>(invoker_->Calls(), *this);
+    cycle_ = CPostingCycle::Create(view_, options_.cycle);
     checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
     timer_ = std::make_shared<CTimeWait>(options_.earlyChecks);
     // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
@@ -176,6 +177,10 @@ void CMainDialog::StartWorkers() {
         [weakTimer = std::weak_ptr<CTimeWait>(timer_)](CheckReason reason) {
             if (const auto timer = weakTimer.lock())
                 timer->ScheduleCheck(reason);
+        },
+        [weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)] {
+            if (const auto checker = weakChecker.lock())
+                checker->RequestPost();
         });
 
     LoadSettings();
@@ -192,8 +197,8 @@ void CMainDialog::StopWorkers() noexcept {
     if (stopped_)
         return;
     stopped_ = true;
-    // First the invoker: a worker's call that is under way or comes later runs nothing, so no
-    // line, list change or result reaches the window from here on.
+    // First the invoker: nothing a worker posted, or posts later, runs, so no line, address or
+    // result reaches the window from here on.
     if (invoker_)
         invoker_->Close();
     // Each stop wakes its worker out of whatever it waits on (the network included) and waits a
@@ -204,6 +209,17 @@ void CMainDialog::StopWorkers() noexcept {
         checker_->Stop(kWorkerStopMs);
     if (timer_)
         timer_->Stop(kWorkerStopMs);
+}
+
+void CMainDialog::EndSession() noexcept {
+    // What Exit and the application's end would do, before returning: the workers stop within
+    // their bounds and the log writes what is queued and its closing line.
+    StopWorkers();
+    // A page an abandoned upload left behind; one still held open goes at the next start's upload.
+    const std::wstring page = options_.cycle.pageGenerator.PagePath();
+    if (!page.empty())
+        ::DeleteFileW(page.c_str());
+    trayIcon_.DeleteIcon();
 }
 
 void CMainDialog::ExitProgram() {
@@ -243,20 +259,29 @@ void CMainDialog::LoadSettings() {
     // The names are settings like the others, kept in subkeys of their own; the publishing worker
     // reads them from there at each check.
     namesPage_.ShowNames(DnsNameStore(std::string(CRegistryStore().KeyPath())).Load().names);
-    if (LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites) && cycle_)
-        cycle_->ShowStoredAddress(FieldText(settings_.LastIP), FieldText(settings_.LastIPv6));
+    const bool loaded = LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites);
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
-    if (checker_)
-        checker_->SetSites(settings_.IpSites);
+    HandSettingsToWorkers(loaded);
 }
 
 void CMainDialog::SaveSettings() {
     DnsNameStore(std::string(CRegistryStore().KeyPath())).Save(namesPage_.Names());
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(CRegistryStore(), settings_);
-    // The next check asks the saved list, the one on its way keeps its own.
-    if (checker_)
-        checker_->SetSites(settings_.IpSites);
+    HandSettingsToWorkers(false);
+}
+
+void CMainDialog::HandSettingsToWorkers(bool loaded) {
+    // The next check asks the list; the one on its way keeps its own.
+    if (cycle_)
+        cycle_->UseSettings(std::make_shared<const Settings>(settings_), loaded);
+}
+
+void CMainDialog::ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6) {
+    localPage_.SetAddressText(std::string(ipv4));
+    localPage_.SetIpv6AddressText(std::string(ipv6));
+    CopyBounded(settings_.LastIP, ipv4);
+    CopyBounded(settings_.LastIPv6, ipv6);
 }
 
 void CMainDialog::SelectTab(Tab tab) {
@@ -343,6 +368,15 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
         if (!stopped_ && !messageBoxText_.empty())
             ::MessageBoxA(Handle(), messageBoxText_.c_str(), "Tovra", MB_OK);
         messageBoxText_.clear();
+        result = 0;
+        return true;
+    case WM_QUERYENDSESSION:
+        // Nothing here needs the user's say before the session ends.
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSession();
         result = 0;
         return true;
     case WM_INTERVAL_TICK:

@@ -10,10 +10,10 @@
 // the tray's Show toggles it, and only the tray's Exit destroys it.
 //
 // Threads: a dialog of the UI thread; every member is for that thread. The workers reach the
-// window only through a UiInvoker shared with them (CMainWindowView). ExitProgram closes it first,
-// so from that moment no log line, list change or result of a worker reaches the window, and
-// then stops the workers with bounded waits: the program ends within a second even while a lookup
-// or an upload hangs in the network.
+// window only by posting to it through the invoker's queue (CMainWindowView). ExitProgram closes
+// the invoker first, so from that moment nothing a worker posted reaches the window, and then
+// stops the workers with bounded waits: the program ends within a second even while a lookup or
+// an upload hangs in the network.
 
 #include "cycle/PostingCycle.h"
 #include "detection/IpAddressChecker.h"
@@ -89,6 +89,10 @@ public:
     void LoadSettings();
     void SaveSettings();
 
+    // A detection as the posting cycle reports it: shown, and kept as the last addresses that
+    // Save stores.
+    void ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6);
+
     // Selects a tab and shows its page alone.
     void SelectTab(Tab tab);
     // Shows the page of the selected tab and hides the other two.
@@ -121,6 +125,8 @@ private:
     void FitToDpi();
     void StartWorkers();
     void StopWorkers() noexcept;
+    // The session ends: Windows ends the process once WM_ENDSESSION returns, without WM_DESTROY.
+    void EndSession() noexcept;
     void ShowAboutBox();
     void PaintIconic();
     HWND Tabs() const noexcept;
@@ -139,7 +145,10 @@ private:
     CAdvancedPage advancedPage_;
     CNamesPage namesPage_;
 
-    std::shared_ptr<UiInvoker> invoker_;
+    // Settings -> the workers: a snapshot of what was loaded or saved.
+    void HandSettingsToWorkers(bool loaded);
+
+    std::unique_ptr<UiInvoker> invoker_;
     std::shared_ptr<CMainWindowView> view_;
     std::shared_ptr<CPostingCycle> cycle_;
     std::shared_ptr<CIpAddressChecker> checker_;

@@ -1,8 +1,6 @@
 #include "mainwindow/MainWindowView.h"
 
-#include "mainwindow/UiInvoker.h"
 #include "mainwindow/MainDialog.h"
-#include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
 #include "tray/TrayIcon.h"
 
@@ -11,35 +9,19 @@
 
 namespace tovra {
 
-CMainWindowView::CMainWindowView(std::shared_ptr<UiInvoker> invoker, CMainDialog& window)
-    : invoker_(std::move(invoker)), window_(window) {}
+CMainWindowView::CMainWindowView(std::shared_ptr<UiInvoker::Queue> calls, CMainDialog& window)
+    : calls_(std::move(calls)), window_(window) {}
 
-bool CMainWindowView::RunOnWindowThread(const std::function<void()>& fn) {
-    return invoker_->Invoke(fn);
+bool CMainWindowView::PostToWindowThread(std::function<void()> fn) {
+    return calls_->Post(std::move(fn));
 }
 
 void CMainWindowView::AppendLogText(std::string_view lines) {
     window_.LocalPage().AppendLog(lines);
 }
 
-std::string CMainWindowView::DetectedAddress() {
-    return window_.LocalPage().AddressText();
-}
-
-void CMainWindowView::ShowDetectedAddress(std::string_view address) {
-    window_.LocalPage().SetAddressText(std::string(address));
-}
-
-std::string CMainWindowView::DetectedIpv6Address() {
-    return window_.LocalPage().Ipv6AddressText();
-}
-
-void CMainWindowView::ShowDetectedIpv6Address(std::string_view address) {
-    window_.LocalPage().SetIpv6AddressText(std::string(address));
-}
-
-bool CMainWindowView::WebDetectionChosen() {
-    return window_.LocalPage().IsWebSelected();
+void CMainWindowView::ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6) {
+    window_.ShowDetectedAddress(ipv4, ipv6);
 }
 
 void CMainWindowView::ShowDetailsPage() {
@@ -57,12 +39,12 @@ void CMainWindowView::ShowRefusedSetting(RefusedSetting setting) {
     ::SetFocus(page.Item(setting == RefusedSetting::SitePort ? IDC_SITE_PORT : IDC_SITE_ADDRESS));
 }
 
-void CMainWindowView::SetTrayIcon(int iconId) {
-    window_.TrayStatus().SetBusy(iconId == IDI_TRAY_BUSY);
+void CMainWindowView::ShowBusy(bool busy) {
+    window_.TrayStatus().SetBusy(busy);
 }
 
-void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason) {
-    window_.TrayStatus().ShowPostingResult(failed, reason);
+void CMainWindowView::ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) {
+    window_.TrayStatus().ShowPostingResult(failed, reason, retryFollows);
 }
 
 void CMainWindowView::ShowMessageBox(std::string_view text) {

@@ -13,19 +13,22 @@
 namespace tovra {
 namespace {
 
-// Reads "a.b.c.d" with each part 0 to 255 in plain decimal, the form inet_ntoa writes.
+// Reads "a.b.c.d" with each part 0 to 255 in plain decimal, the form inet_ntoa writes. By hand:
+// sscanf would bring the C library's whole number and float scanner into the program.
 bool ParseDottedQuad(const std::string& text, BYTE (&parts)[4]) {
-    unsigned values[4] = {};
-    char rest = 0;
-    if (text.size() > 15 || std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &values[0], &values[1], &values[2],
-                                        &values[3], &rest) != 4)
-        return false;
+    std::size_t at = 0;
     for (int i = 0; i < 4; ++i) {
-        if (values[i] > 255)
+        if (i > 0 && (at == text.size() || text[at++] != '.'))
             return false;
-        parts[i] = static_cast<BYTE>(values[i]);
+        const std::size_t first = at;
+        unsigned value = 0;
+        while (at < text.size() && at - first < 3 && text[at] >= '0' && text[at] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[at++] - '0');
+        if (at == first || value > 255)
+            return false;
+        parts[i] = static_cast<BYTE>(value);
     }
-    return true;
+    return at == text.size();
 }
 
 } // namespace

@@ -14,16 +14,9 @@ PagePublisher::PagePublisher(const PublisherContext& context)
 
 void PagePublisher::AppendLog(std::string_view text) {
     // The session's status lines come in brackets and only say what happened on the wire.
-    if (text.empty() || text.front() != '[') {
-        std::lock_guard<std::mutex> lock(lastStepMutex_);
+    if (text.empty() || text.front() != '[')
         lastStep_ = text;
-    }
     log_.AppendLog(text);
-}
-
-std::string PagePublisher::LastStep() {
-    std::lock_guard<std::mutex> lock(lastStepMutex_);
-    return lastStep_;
 }
 
 Outcome PagePublisher::Publish(const Posting& posting) {
@@ -33,7 +26,7 @@ Outcome PagePublisher::Publish(const Posting& posting) {
     if (check.problem != SiteProblem::None) {
         const bool address = check.problem == SiteProblem::MissingSiteAddress;
         const std::string_view line = address ? kInvalidSiteAddressLine : kInvalidPortLine;
-        log_.AppendLog(line);
+        AppendLog(line);
         return Outcome::Failure(std::string(line),
                                 address ? RefusedSetting::SiteAddress : RefusedSetting::SitePort);
     }
@@ -49,14 +42,13 @@ Outcome PagePublisher::Publish(const Posting& posting) {
     site.templateFile = FieldText(settings.LocalTemplateFile);
     const std::string added = CompleteRemotePath(site.remotePath, site.templateFile);
     if (!added.empty())
-        log_.AppendLog("No filename specified in Remote path, automatically adding local filename of " +
-                       added);
+        AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
     uploader_.SetIpAddress(posting.ipv4);
     uploader_.SetIpv6Address(posting.ipv6);
-    log_.AppendLog("Connecting to " + siteAddress + "...");
+    AppendLog("Connecting to " + siteAddress + "...");
     if (uploader_.Upload())
         return Outcome::Success();
-    return Outcome::Failure("The upload failed: " + LastStep());
+    return Outcome::Failure("The upload failed: " + lastStep_);
 }
 
 } // namespace tovra

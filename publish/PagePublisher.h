@@ -6,7 +6,6 @@
 #include "publish/Publisher.h"
 #include "upload/MyFtpUploader.h"
 
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -19,14 +18,12 @@ public:
     Outcome Publish(const Posting& posting) override;
 
 private:
-    // The uploader's lines, on their way to the log; its helper thread may write them after a
-    // step it was abandoned in, hence the lock.
+    // The uploader's lines, on their way to the log. Its helper thread writes them only while the
+    // upload waits for it (InternetExchange's gate), so lastStep_ needs no lock of its own.
     void AppendLog(std::string_view text) override;
-    std::string LastStep();
 
     LogSink& log_;
-    std::mutex lastStepMutex_;
-    std::string lastStep_; // guarded by lastStepMutex_
+    std::string lastStep_;
     CMyFtpUploader uploader_;
 };
 

@@ -46,6 +46,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 tovra_ensure_prefix "$win_dir"
+tovra_install_wine_fonts
 
 # xdotool doubles as the test whether the display accepts us.
 if [[ -n ${DISPLAY:-} ]] && xdotool getdisplaygeometry >/dev/null 2>&1; then

@@ -86,12 +86,7 @@ run_session() {
     tovra_ensure_prefix "$state"
     local drive_c=$WINEPREFIX/drive_c
 
-    # Wine's own Tahoma and Marlett, which the dialogs and the caption buttons ask for: this Wine
-    # does not find them in its data folder, and without them captions show a letter "r" where
-    # the close cross belongs. Every Windows has them in its Fonts folder.
-    mkdir -p "$drive_c/windows/Fonts"
-    cp -u /usr/share/wine/fonts/*.ttf "$drive_c/windows/Fonts/" 2>/dev/null ||
-        tovra_say "Wine's fonts (package fonts-wine) are missing; the pictures will use substitutes"
+    tovra_install_wine_fonts
 
     # The settings a user would have saved, the display's scale, the Wine desktop (a 1024 by 768
     # screen at that scale) that gives windows their frames and a taskbar with the tray, and the

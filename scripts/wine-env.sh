@@ -40,7 +40,9 @@ tovra_alive() {
 
 tovra_wine_exports() {
     local build_dir=$1
-    export WINEPREFIX="$build_dir/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+    # TOVRA_WINEARCH=win64: for a 64-bit build of the tests on a kernel that cannot run 32-bit
+    # programs (no IA-32 emulation), where the 32-bit Wine loader fails with "Exec format error".
+    export WINEPREFIX="$build_dir/wineprefix" WINEARCH=${TOVRA_WINEARCH:-win32} WINEDEBUG=-all
 }
 
 # Creates BUILD_DIR/wineprefix once; later calls return at once. Safe to call from many
@@ -78,6 +80,17 @@ tovra_ensure_prefix() {
         tovra_say "Wine prefix ready"
     fi
     tovra_unlock "$lock"
+}
+
+# Copies Wine's own fonts (Tahoma for the dialogs, Marlett for the caption buttons) into the
+# prefix's Fonts folder, where every Windows has them: this Wine does not find them in its data
+# folder, and without Marlett a caption shows a letter "r" where the close cross belongs. For the
+# programs a person looks at; the tests' prefixes are left as they are.
+tovra_install_wine_fonts() {
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    mkdir -p "$fonts"
+    cp -u /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null ||
+        tovra_say "Wine's fonts (package fonts-wine) are missing: captions and dialogs will use substitutes"
 }
 
 # Starts the build folder's Xvfb unless it runs, and prints its DISPLAY (":N"). Its screen is

@@ -75,13 +75,11 @@ public:
     // current picture and tip, unless it was deliberately hidden or deleted.
     void Restore();
 
-    UINT GetCallbackMessage() const noexcept { return iconData_.uCallbackMessage; }
     std::string Tip() const;
     HWND HiddenWindow() const noexcept { return Handle(); }
 
     bool IsHidden() const noexcept { return hidden_; }
     bool IsRemoved() const noexcept { return removed_; }
-    bool AddFailed() const noexcept { return addFailed_; }
     // The shell sends keyboard selections and the context menu (NOTIFYICON_VERSION_4).
     bool KeyboardAware() const noexcept { return version4_; }
     // The resource number of the picture shown, and its width in pixels.

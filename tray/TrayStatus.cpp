@@ -3,6 +3,8 @@
 #include "resources/ResourceIds.h"
 #include "tray/TrayIcon.h"
 
+#include <utility>
+
 namespace tovra {
 
 CTrayStatus::CTrayStatus(CTrayIcon& icon) : icon_(icon), tip_(icon.Tip()) {}
@@ -12,8 +14,7 @@ void CTrayStatus::SetBusy(bool busy) {
     ShowPicture();
 }
 
-void CTrayStatus::ShowPostingResult(bool failed, std::string_view reason) {
-    const bool firstFailure = failed && !failing_;
+void CTrayStatus::ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) {
     failing_ = failed;
     if (failed) {
         const std::string why =
@@ -21,9 +22,10 @@ void CTrayStatus::ShowPostingResult(bool failed, std::string_view reason) {
         icon_.SetTip((tip_ + ": " + why).c_str());
         // Once a series: a balloon every five minutes for the same broken server would be noise,
         // and the picture and the tip stay until the posting works again.
-        if (firstFailure)
+        if (!retryFollows && !std::exchange(balloonShown_, true))
             icon_.ShowBalloon("The IP address was not posted", why.c_str(), NIIF_WARNING);
     } else {
+        balloonShown_ = false;
         icon_.SetTip(tip_.c_str());
     }
     ShowPicture();

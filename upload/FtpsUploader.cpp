@@ -1,5 +1,7 @@
 #include "upload/FtpsUploader.h"
 
+#include "framework/InternetExchange.h"
+
 #include "upload/MyFtpUploader.h"
 #include "upload/RemotePath.h"
 #include "upload/SecureSocket.h"
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tovra {
 
@@ -116,6 +119,52 @@ Refusal DataFailure(const Reply& reply, bool secured, const std::string& ourWord
                    (inPlace ? "may be incomplete." : "stays as it was.")};
 }
 
+// The server's addresses, in the system's order. The system's resolver cannot be interrupted and may wait on
+// a dead name server for long, so it runs on an exchange's helper: a stop or the step's bound returns at
+// once, and the helper ends by itself when the resolver lets it go.
+std::vector<sockaddr_storage> Resolve(const std::string& server, unsigned short port, HANDLE stop,
+                                      DWORD stepMs) {
+    struct Result {
+        std::vector<sockaddr_storage> addresses;
+    };
+    const auto result = std::make_shared<Result>();
+    const auto exchange =
+        InternetExchange::Create("resolve " + server, [result, server, port](InternetExchange&) {
+            WSADATA data;
+            if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+                return;
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            addrinfo* found = nullptr;
+            if (::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &found) == 0) {
+                for (const addrinfo* at = found; at; at = at->ai_next) {
+                    sockaddr_storage address{};
+                    std::memcpy(&address, at->ai_addr, std::min<std::size_t>(at->ai_addrlen, sizeof address));
+                    result->addresses.push_back(address);
+                }
+                ::freeaddrinfo(found);
+            }
+            ::WSACleanup();
+        });
+    switch (exchange->Perform(stop, stepMs)) {
+    case InternetExchange::Outcome::Finished:
+        break;
+    case InternetExchange::Outcome::Stopped:
+        throw NetworkFailure(Kind::Stopped, "Stopped.");
+    case InternetExchange::Outcome::TimedOut:
+        throw NetworkFailure(Kind::TimedOut, "The name was not resolved in time.");
+    case InternetExchange::Outcome::ServerBusy:
+        throw Refusal{"The name " + server + " is still being resolved for an earlier posting."};
+    case InternetExchange::Outcome::NoThread:
+        throw Refusal{"Cannot start a thread for the network."};
+    }
+    if (result->addresses.empty())
+        throw Refusal{"The server name " + server + " could not be resolved."};
+    return result->addresses;
+}
+
 // One posting: the control connection and what it has learned.
 class Session {
 public:
@@ -123,8 +172,8 @@ public:
         : log_(log), stop_(stop), stepMs_(stepMs), job_(job), control_(stop) {}
 
     void SignIn();
-    // The transfer and the rename; false when the page went in place of a server that cannot
-    // rename (the caller then knows the server for next time).
+    // The transfer and the rename; renameRefused tells the caller that the page went in place
+    // because the server cannot rename, so that it knows the server next time.
     void Store(const std::string& directory, const std::string& fileName, bool inPlace, bool* renameRefused);
     void Quit();
 
@@ -204,10 +253,12 @@ Reply Session::ReadReply() {
 }
 
 Reply Session::Command(const std::string& line) {
+    // A line break inside a setting would end the command there and make the rest another one.
+    if (line.find_first_of("\r\n") != std::string::npos)
+        throw Refusal{"The user name, the password or the remote path holds a line break, which FTP cannot "
+                      "carry."};
     control_.Send(line + "\r\n");
-    Reply reply = ReadReply();
-    // Preliminary replies (1xx) come before the real one only for transfers.
-    return reply;
+    return ReadReply();
 }
 
 Reply Session::Require(const std::string& line) {
@@ -220,22 +271,19 @@ Reply Session::Require(const std::string& line) {
 void Session::SignIn() {
     BeginStep();
     StatusLine(10, job_.server);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(job_.server.c_str(), std::to_string(job_.port).c_str(), &hints, &found) != 0 || !found)
-        throw Refusal{"The server name " + job_.server + " could not be resolved."};
-    struct AddressesFree {
-        void operator()(addrinfo* list) const noexcept { ::freeaddrinfo(list); }
-    };
-    const std::unique_ptr<addrinfo, AddressesFree> addresses(found);
-    sockaddr_storage first{};
-    std::memcpy(&first, found->ai_addr, std::min<std::size_t>(found->ai_addrlen, sizeof first));
-    StatusLine(11, AddressText(first));
+    const std::vector<sockaddr_storage> addresses = Resolve(job_.server, job_.port, stop_, stepMs_);
+    StatusLine(11, AddressText(addresses.front()));
     StatusLine(20);
-    control_.Connect(found->ai_addr, static_cast<int>(found->ai_addrlen));
+    // A name with an IPv6 and an IPv4 address may reach the server on only one of them.
+    for (std::size_t i = 0;; ++i) {
+        try {
+            control_.Connect(reinterpret_cast<const sockaddr*>(&addresses[i]), LengthOf(addresses[i]));
+            break;
+        } catch (const NetworkFailure& failure) {
+            if (failure.kind() != Kind::Network || i + 1 == addresses.size())
+                throw;
+        }
+    }
     StatusLine(21);
 
     const Reply greeting = ReadReply();
@@ -343,7 +391,7 @@ void Session::Transfer(const std::string& command) {
         throw Refusal{start.text};
     try {
         if (!job_.passive)
-            data->Accept();
+            data->Accept(control_.PeerAddress());
         data->Secure(credentials_, job_.server);
         data->Send(job_.page);
         data->Finish();

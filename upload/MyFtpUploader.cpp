@@ -353,10 +353,6 @@ bool CMyFtpUploader::Cancelled() const noexcept {
     return !cancel_ || ::WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0;
 }
 
-PageGenerator::Result CMyFtpUploader::GenerateTemplateFile() const {
-    return generator_.Generate(site.templateFile, ipAddress_, ipv6Address_);
-}
-
 bool CMyFtpUploader::Upload() {
     CloseConnection();
     if (Cancelled())

@@ -60,9 +60,6 @@ public:
     // cannot be undone.
     void Cancel() noexcept;
 
-    // The page file of the next upload, generated from site.templateFile and the address.
-    PageGenerator::Result GenerateTemplateFile() const;
-
     // Seams. The bound of each blocking step (connect and log in, change directory, transfer).
     void SetStepTimeout(DWORD milliseconds) { stepTimeoutMs_ = milliseconds; }
     // Called on the uploading thread when a failed connection carries no error text at all. The

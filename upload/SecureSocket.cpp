@@ -45,6 +45,16 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
+bool SameHost(const sockaddr_storage& a, const sockaddr_storage& b) {
+    if (a.ss_family != b.ss_family)
+        return false;
+    if (a.ss_family == AF_INET6)
+        return std::memcmp(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr,
+                           &reinterpret_cast<const sockaddr_in6&>(b).sin6_addr, sizeof(in6_addr)) == 0;
+    return reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr ==
+           reinterpret_cast<const sockaddr_in&>(b).sin_addr.s_addr;
+}
+
 } // namespace
 
 SecureSocket::SecureSocket(HANDLE stop) : stop_(stop) {
@@ -64,6 +74,8 @@ SecureSocket::~SecureSocket() {
 }
 
 void SecureSocket::Open(int family) {
+    if (socket_ != INVALID_SOCKET)
+        ::closesocket(socket_); // a connection attempt to another of the server's addresses failed
     socket_ = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
     if (event_ == WSA_INVALID_EVENT)
         event_ = ::WSACreateEvent();
@@ -84,8 +96,11 @@ void SecureSocket::Wait(long events) {
         const DWORD woke = ::WaitForMultipleObjects(stop_ ? 2 : 1, handles, FALSE, static_cast<DWORD>(left));
         if (woke == WAIT_TIMEOUT)
             continue; // the deadline check above throws
-        if (woke != WAIT_OBJECT_0)
+        if (woke == WAIT_OBJECT_0 + 1)
             throw NetworkFailure(NetworkFailure::Kind::Stopped, "Stopped.");
+        if (woke != WAIT_OBJECT_0)
+            throw NetworkFailure(NetworkFailure::Kind::Closed, "Cannot wait for the network (system error " +
+                                                                   std::to_string(::GetLastError()) + ").");
         WSANETWORKEVENTS happened{};
         if (::WSAEnumNetworkEvents(socket_, event_, &happened) != 0)
             throw NetworkFailure(NetworkFailure::Kind::Closed, "The connection failed.");
@@ -126,9 +141,15 @@ void SecureSocket::Listen(const sockaddr* address, int length) {
                                  std::to_string(::WSAGetLastError()) + ").");
 }
 
-void SecureSocket::Accept() {
+void SecureSocket::Accept(const sockaddr_storage& peer) {
     for (;;) {
-        const SOCKET accepted = ::accept(socket_, nullptr, nullptr);
+        sockaddr_storage from{};
+        int fromLength = sizeof from;
+        const SOCKET accepted = ::accept(socket_, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (accepted != INVALID_SOCKET && !SameHost(from, peer)) {
+            ::closesocket(accepted);
+            continue;
+        }
         if (accepted != INVALID_SOCKET) {
             ::closesocket(socket_);
             socket_ = accepted;

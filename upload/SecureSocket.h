@@ -56,9 +56,10 @@ public:
 
     void Connect(const sockaddr* address, int length);
     // Listens on `address` with a port of the system's choosing, for one connection that Accept
-    // then takes in place of the listener.
+    // then takes in place of the listener: the first from `peer`'s address. Others are closed, so
+    // that nobody but the server can slip another connection in before it.
     void Listen(const sockaddr* address, int length);
-    void Accept();
+    void Accept(const sockaddr_storage& peer);
 
     sockaddr_storage LocalAddress() const;
     sockaddr_storage PeerAddress() const;

@@ -5,18 +5,21 @@
 # Each icon size is drawn on its own at eight times its size and scaled down, with strokes made
 # heavier for the small sizes, so that the 16-pixel tray pictures stay legible: the normal picture
 # is a blue globe, the busy one an amber disc with an hourglass, and the one shown while posting
-# fails is the globe with a red badge carrying an exclamation mark. Every icon carries the sizes
-# the shell asks for at 100 to 200 percent scaling (small icons of 16 to 32 pixels, large of 32 to
-# 64), so that Windows never scales one picture up from another.
+# fails is the globe with a red badge carrying an exclamation mark. Each icon carries the sizes the
+# shell asks for at 100 to 250 percent scaling, so that Windows never scales one picture up from
+# another: the tray's pictures are only ever shown small (16 to 40 pixels); the program's own icon
+# is also shown large (32 to 64).
 set -eu
 
 out=$1
 convert=${CONVERT:-convert}
+python=${PYTHON:-python3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 
-icon_sizes="16 20 24 32 40 48 64"
+small_sizes="16 20 24 32 40"
+all_sizes="16 20 24 32 40 48 64"
 
 # Stroke width, in units of a 100-unit square, for an icon of the given pixel size: about one and
 # a half pixels at 16, thinning to a steady share of the picture from 40 up.
@@ -37,7 +40,7 @@ render() {
     scale=$((big / 100)).$((big % 100 / 10))$((big % 10))
     "$convert" -size "${big}x${big}" xc:none \
         -draw "scale $scale,$scale $drawing" \
-        -filter Lanczos -resize "${size}x${size}" PNG32:"$png"
+        -filter Lanczos -resize "${size}x${size}" -strip -define png:compression-level=9 PNG32:"$png"
 }
 
 globe() {
@@ -66,26 +69,36 @@ upload_arrow() {
     echo "fill #2DB84C stroke #0E5A1F stroke-width $((w * 2 / 3)) polygon 74,42 98,66 84,66 84,97 64,97 64,66 50,66"
 }
 
-# make_icon NAME DRAWING_FUNCTION...: an icon of every size, each drawn by the functions given
-# (called with the size, their primitives laid one over the other).
+# make_icon NAME SIZES DRAWING_FUNCTION...: an icon of the sizes given, each drawn by the functions given
+# (called with the size, their primitives laid one over the other). The 16 and 20 pixel pictures,
+# which every display asks for, are stored as bitmaps, the larger ones as PNG, which every Windows
+# since Vista reads: as bitmaps they would weigh four fifths of the icon.
 make_icon() {
-    name=$1
-    shift
-    pngs=""
-    for size in $icon_sizes; do
+    name=$1 sizes=$2
+    shift 2
+    bitmaps="" pngs=""
+    for size in $sizes; do
         drawing=""
         for part in "$@"; do
             drawing="$drawing $("$part" "$size")"
         done
         render "$size" "$work/$name-$size.png" "$drawing"
-        pngs="$pngs $work/$name-$size.png"
+        if [ "$size" -le 20 ]; then
+            bitmaps="$bitmaps $work/$name-$size.png"
+        else
+            pngs="$pngs $work/$name-$size.png"
+        fi
     done
     # shellcheck disable=SC2086 # one argument per picture
-    "$convert" $pngs "$out/$name.ico"
+    "$convert" $bitmaps "$work/$name-bitmaps.ico"
+    # shellcheck disable=SC2086
+    "$python" "$(dirname "$0")/pack-icon.py" "$out/$name.ico" "$work/$name-bitmaps.ico" $pngs
 }
 
 # A vertical banner: deep blue at the top fading to sky blue, with a column of rising address
-# dots. Written as an uncompressed 24-bit Windows bitmap, the form the resource compiler takes.
+# dots. Written as an uncompressed Windows bitmap, the form the resource compiler takes, of 16
+# colours: the program draws its own banner at the display's scale over this first picture, which
+# only shows for the moment before it does.
 make_banner() {
     name=$1 width=$2 height=$3
     dots=""
@@ -99,13 +112,13 @@ make_banner() {
     done
     "$convert" -size "${width}x${height}" gradient:'#0B3B85-#9CC8F5' \
         -fill '#FFFFFFB0' -stroke none -draw "$dots" \
-        -alpha off -type TrueColor BMP3:"$out/$name.bmp"
+        -alpha off -colors 16 -type Palette BMP3:"$out/$name.bmp"
 }
 
-make_icon tovra-main globe upload_arrow
-make_icon tovra-tray globe
-make_icon tovra-tray-busy busy
-make_icon tovra-tray-attention globe attention_badge
+make_icon tovra-main "$all_sizes" globe upload_arrow
+make_icon tovra-tray "$small_sizes" globe
+make_icon tovra-tray-busy "$small_sizes" busy
+make_icon tovra-tray-attention "$small_sizes" globe attention_badge
 
 # Sizes in pixels of the statics that show them (16 by 187 and 16 by 62 dialog units in Tahoma 8).
 make_banner tovra-main-banner 24 304

@@ -60,6 +60,32 @@ TEST_F(LogFileTest, AFullFileIsMovedAsideReplacingTheOlderOne) {
     EXPECT_EQ(log.RotatedPath(), folder_ + L"Tovra\\Tovra.1.log");
 }
 
+// A full file that cannot go aside keeps every line and says why until it can; one far over the
+// limit leaves only its last whole lines, up to the limit, aside.
+TEST_F(LogFileTest, AFullFileKeepsItsLinesUntilItCanGoAsideAndOnlyItsTailGoes) {
+    LogFile log(path_, 40);
+    const std::string line = "012345678901234567\r\n"; // 20 bytes
+    ASSERT_TRUE(log.Append("oldest\r\n" + line));
+    {
+        ASSERT_TRUE(LogFile(log.RotatedPath()).Append("older run\r\n"));
+        UniqueFileHandle reader(
+            ::CreateFileW(log.RotatedPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader);
+        ASSERT_TRUE(log.Append(line));
+        EXPECT_NE(log.RotationError(), static_cast<DWORD>(ERROR_SUCCESS));
+        ASSERT_TRUE(log.Append(line));
+    }
+    EXPECT_EQ(ReadWholeFile(path_), "oldest\r\n" + line + line + line);
+    ASSERT_TRUE(log.Append("newest\r\n"));
+    EXPECT_EQ(log.RotationError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ReadWholeFile(log.RotatedPath()), line + line) << "the last 40 bytes, from a line's start";
+    EXPECT_EQ(ReadWholeFile(path_), "newest\r\n");
+
+    ASSERT_TRUE(log.Append("xxxxx" + line + line)); // 45 bytes, into a file of its own
+    ASSERT_TRUE(log.Append("last\r\n"));            // whose last 40 start mid-line
+    EXPECT_EQ(ReadWholeFile(log.RotatedPath()), line);
+}
+
 TEST_F(LogFileTest, ALockedFileFailsEachAppendUntilItIsReleased) {
     LogFile log(path_);
     ASSERT_TRUE(log.Append("before\r\n"));

@@ -1,6 +1,6 @@
 // The posting cycle with a fake main window: decision, validation, remote file names, the log's
-// order across threads, posts that never overlap, and the whole road from a real address checker
-// through a real FTP upload.
+// order across threads, the post of the address held, and the whole road from a real address
+// checker through a real FTP upload.
 
 #include "cycle/PostingCycle.h"
 
@@ -50,7 +50,8 @@ LocalDateTime FixedTime() {
 // The main window as the cycle sees it. One recursive lock stands for the one window thread.
 class FakeView : public CycleView {
 public:
-    bool RunOnWindowThread(const std::function<void()>& fn) override {
+    // Runs at once: the fake's window thread is whichever thread posts, one at a time.
+    bool PostToWindowThread(std::function<void()> fn) override {
         std::lock_guard<std::recursive_mutex> lock(window_);
         if (closed_)
             return false;
@@ -58,16 +59,17 @@ public:
         return true;
     }
     void AppendLogText(std::string_view lines) override { log_ += lines; }
-    std::string DetectedAddress() override { return address_; }
-    void ShowDetectedAddress(std::string_view address) override { address_ = address; }
-    std::string DetectedIpv6Address() override { return ipv6_; }
-    void ShowDetectedIpv6Address(std::string_view address) override { ipv6_ = address; }
-    bool WebDetectionChosen() override { return web_; }
+    void ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6) override {
+        address_ = ipv4;
+        ipv6_ = ipv6;
+    }
     void ShowDetailsPage() override { ++detailsShown_; }
     void ShowRefusedSetting(RefusedSetting setting) override { focus_ = setting; }
-    void SetTrayIcon(int iconId) override { icons_.push_back(iconId); }
-    void ShowPostingResult(bool failed, std::string_view reason) override {
+    void ShowBusy(bool) override {}
+    void ShowPostingResult(bool failed, std::string_view reason, bool retryFollows) override {
         results_.push_back(failed ? std::string(reason) : "posted");
+        if (failed)
+            retriesFollow_.push_back(retryFollows);
     }
     void ShowMessageBox(std::string_view text) override { boxes_.push_back(std::string(text)); }
 
@@ -105,11 +107,10 @@ public:
     std::string log_;
     std::string address_;
     std::string ipv6_;
-    bool web_ = false;
     int detailsShown_ = 0;
     std::optional<RefusedSetting> focus_;
-    std::vector<int> icons_;
     std::vector<std::string> results_; // "posted", or the reason of a failure
+    std::vector<bool> retriesFollow_;  // of each failure
     std::vector<std::string> boxes_;
 };
 
@@ -139,8 +140,18 @@ protected:
         options.errorBox = [](const char*) { ADD_FAILURE() << "no message box expected"; };
         options.logFilePath = logFilePath_;
         options.programVersion = "2.0 (build 7)";
-        cycle_ = CPostingCycle::Create(view_, settings_, std::move(options));
+        cycle_ = CPostingCycle::Create(view_, std::move(options));
+        Use();
         cycle_->Start([this](bool useWeb, bool displayOnly) { requests_.push_back({useWeb, displayOnly}); });
+    }
+    // The settings as saved; with stored, as loaded, their addresses the ones held.
+    void Use(bool stored = false) {
+        cycle_->UseSettings(std::make_shared<const Settings>(settings_), stored);
+    }
+    void Store(const char* address, const char* ipv6Address = "") {
+        CopyBounded(settings_.LastIP, address);
+        CopyBounded(settings_.LastIPv6, ipv6Address);
+        Use(true);
     }
     void TearDown() override {
         view_->Close();
@@ -155,6 +166,7 @@ protected:
         CopyBounded(settings_.SitePort, std::to_string(ftp.Port()));
         CopyBounded(settings_.SiteUsername, ftp.User());
         CopyBounded(settings_.SitePassword, ftp.Password());
+        Use();
     }
     std::size_t Count(const std::string& line) {
         const auto lines = view_->StepLines();
@@ -228,6 +240,7 @@ protected:
 
 TEST_F(PostingCycleLogFileTest, RunsAppendDatedLinesWithoutPasswords) {
     CopyBounded(settings_.SitePassword, "s3cret");
+    Use();
     cycle_->AppendLog("530 'PASS s3cret' refused");
     Build(30000); // a second run
     cycle_->AppendLog("two");
@@ -260,14 +273,15 @@ TEST_F(PostingCycleLogFileTest, ALockedFileIsReportedOnceAndTheLogGoesOn) {
 
 // --- Triggers --------------------------------------------------------------------------------
 
-TEST_F(PostingCycleTest, TickLogsTheCheckAndAsksInTheModeOfTheWebButton) {
-    view_->web_ = true;
+// The stored mode until a Local or Web button chooses another.
+TEST_F(PostingCycleTest, TickLogsTheCheckAndAsksInTheModeLastChosen) {
+    settings_.GetWebAddress = true;
+    Store("10.0.0.1");
     EXPECT_EQ(cycle_->HandleIntervalTick(), 0);
-    view_->web_ = false;
+    cycle_->CheckAddressOnly(false);
     cycle_->CheckAndPost();
-    cycle_->CheckAddressOnly(true);
     EXPECT_EQ(view_->Lines(), (std::vector<std::string>{"Checking IP Address...", "Checking IP Address..."}));
-    EXPECT_EQ(requests_, (std::vector<std::pair<bool, bool>>{{true, false}, {false, false}, {true, true}}));
+    EXPECT_EQ(requests_, (std::vector<std::pair<bool, bool>>{{true, false}, {false, true}, {false, false}}));
 }
 
 // Early ticks say why they check. A check that may post and fails (no address, or no upload: here
@@ -279,7 +293,7 @@ TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
     cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::ResumedFromSleep));
     cycle_->HandleIntervalTick(static_cast<WPARAM>(CheckReason::NetworkChanged));
     cycle_->OnAddressDetected("", "", true);
-    view_->address_ = "10.0.0.1";
+    Store("10.0.0.1");
     cycle_->OnAddressDetected("10.0.0.1", "", false);
     EXPECT_TRUE(scheduled.empty());
 
@@ -296,12 +310,14 @@ TEST_F(PostingCycleTest, EarlyTicksSayWhyAndAFailedCheckIsRetriedOnce) {
               (std::vector<std::string>{std::string(kResumedLine), "Checking IP Address...",
                                         std::string(kNetworkChangedLine), "Checking IP Address..."}));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(kRetryLine)), 1);
+    // The tray keeps its balloon for the failure that no retry follows.
+    EXPECT_EQ(view_->retriesFollow_, (std::vector<bool>{true, true, false}));
 }
 
 // --- The decision (no site address: a post that starts ends at validation) -------------------
 
 TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing) {
-    view_->address_ = "10.0.0.1";
+    Store("10.0.0.1");
     cycle_->OnAddressDetected("10.0.0.1", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kUnchangedLine)});
     EXPECT_EQ(view_->detailsShown_, 0);
@@ -309,43 +325,42 @@ TEST_F(PostingCycleTest, UnchangedAddressWithoutForceLogsOneLineAndPostsNothing)
 }
 
 TEST_F(PostingCycleTest, ChangedOrForcedAddressStartsAPost) {
-    view_->address_ = "10.0.0.1";
+    Store("10.0.0.1");
     cycle_->OnAddressDetected("10.0.0.2", "", false);
     settings_.ForcePost = true;
+    Use();
     cycle_->OnAddressDetected("10.0.0.2", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>(2, std::string(kInvalidSiteAddressLine)));
     EXPECT_EQ(view_->detailsShown_, 2);
-    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.2");
+    EXPECT_EQ(view_->address_, "10.0.0.2");
 }
 
 TEST_F(PostingCycleTest, AChangeOfTheIpv6AddressAlonePosts) {
-    cycle_->ShowStoredAddress("10.0.0.1", "2001:db8::1");
+    Store("10.0.0.1", "2001:db8::1");
     cycle_->OnAddressDetected("10.0.0.1", "2001:db8::1", false);
     cycle_->OnAddressDetected("10.0.0.1", "2001:db8::2", false);
     EXPECT_EQ(view_->Lines(),
               (std::vector<std::string>{std::string(kUnchangedLine), std::string(kInvalidSiteAddressLine)}));
     EXPECT_EQ(view_->ipv6_, "2001:db8::2");
-    EXPECT_EQ(std::string(settings_.LastIPv6), "2001:db8::2");
 }
 
-TEST_F(PostingCycleTest, DisplayOnlyShowsAndStoresButNeverPosts) {
+TEST_F(PostingCycleTest, DisplayOnlyShowsButNeverPosts) {
     settings_.ForcePost = true;
+    Use();
     cycle_->OnAddressDetected("10.0.0.3", "", true);
     cycle_->OnAddressDetected("", "", true);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_TRUE(view_->results_.empty()) << "a display-only check says nothing about the posting";
     EXPECT_EQ(view_->address_, "10.0.0.3");
-    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.3");
 }
 
 TEST_F(PostingCycleTest, EmptyDetectionKeepsTheAddressAndPostsNothing) {
     settings_.ForcePost = true;
-    cycle_->ShowStoredAddress("10.0.0.4");
+    Store("10.0.0.4");
     cycle_->OnAddressDetected("", "", false);
     EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->results_, std::vector<std::string>{std::string(kNothingDetectedLine)});
     EXPECT_EQ(view_->address_, "10.0.0.4");
-    EXPECT_EQ(std::string(settings_.LastIP), "10.0.0.4");
 }
 
 // --- Validation ------------------------------------------------------------------------------
@@ -370,6 +385,7 @@ TEST_F(PostingCycleTest, RefusedSettingsAreReportedWithTheirLineAndFocus) {
         view_->focus_.reset();
         CopyBounded(settings_.SiteAddress, c.site);
         CopyBounded(settings_.SitePort, c.port);
+        Use();
         cycle_->OnAddressDetected("10.0.0.5", "", false);
         EXPECT_EQ(view_->Lines(), std::vector<std::string>{std::string(c.line)});
         EXPECT_EQ(view_->focus_, c.focus);
@@ -384,6 +400,7 @@ TEST_F(PostingCycleTest, DirectoryPathIsCompletedWithTheTemplatesNameAndUploaded
     ftp.MakeDirectory("pub");
     UseServer(ftp);
     CopyBounded(settings_.SiteRemotePath, "/pub/");
+    Use();
     cycle_->OnAddressDetected("203.0.113.7", "", false);
 
     const std::vector<std::string> expected = {
@@ -395,7 +412,6 @@ TEST_F(PostingCycleTest, DirectoryPathIsCompletedWithTheTemplatesNameAndUploaded
         "File uploaded successfully!"};
     EXPECT_EQ(view_->StepLines(), expected);
     EXPECT_EQ(ftp.ReadFile("pub/Tovra.html"), "IP 203.0.113.7");
-    EXPECT_EQ(std::string(settings_.SiteRemotePath), "/pub/") << "the setting itself is not changed";
 }
 
 TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
@@ -426,52 +442,30 @@ TEST_F(PostingCycleTest, FailedUploadIsRepeatedByTheNextCheckUntilOneSucceeds) {
     EXPECT_EQ(results[3], "posted");
 }
 
-// The button's post runs off the window thread; a post asked for meanwhile waits for it, and the
-// lines of the two never mix.
-TEST_F(PostingCycleTest, ButtonPostRunsAsideAndAPostAskedMeanwhileWaitsForIt) {
-    FtpTestServer hanging;
+// "Post IP now" goes to the worker's queue; the worker posts the address it holds, and a stop
+// wakes it out of a server that never answers.
+TEST_F(PostingCycleTest, TheButtonsPostIsQueuedForTheWorkerAndStopEndsItsWait) {
     FtpTestServer answering;
+    UseServer(answering);
+    Store("203.0.113.9");
+    int pressed = 0;
+    cycle_->Start([](bool, bool) {}, {}, [&] { ++pressed; });
+    cycle_->PostNow();
+    EXPECT_EQ(pressed, 1);
+    cycle_->PostStoredAddress();
+    EXPECT_EQ(answering.ReadFile("ip.html"), "IP 203.0.113.9");
+
+    FtpTestServer hanging;
     hanging.SetFault(FtpFault::Hang);
     UseServer(hanging);
-    Build(1500);
-    cycle_->ShowStoredAddress("203.0.113.9");
-
-    const auto start = SteadyClock::now();
-    cycle_->PostNow();
-    EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(500));
+    std::thread worker([&] { cycle_->PostStoredAddress(); });
     ASSERT_TRUE(
-        WaitUntil([&] { return Count("Connecting to 127.0.0.1...") == 1; }, std::chrono::seconds(20)));
-
-    // The button's post has read its settings; the next post goes to the other server.
-    {
-        std::lock_guard<std::recursive_mutex> window(view_->window_);
-        UseServer(answering);
-        settings_.ForcePost = true;
-    }
-    std::thread checker([&] { cycle_->OnAddressDetected("203.0.113.10", "", false); });
-    checker.join();
-
-    const std::vector<std::string> expected = {
-        "Connecting to 127.0.0.1...",  "The server did not answer within 2 seconds.",
-        "Connecting to 127.0.0.1...",  "Setting remote directory...",
-        "Generating Template file...", "Uploading file...",
-        "File uploaded successfully!"};
-    EXPECT_EQ(view_->StepLines(), expected);
-    EXPECT_EQ(answering.ReadFile("ip.html"), "IP 203.0.113.10");
-}
-
-TEST_F(PostingCycleTest, StopEndsAButtonPostThatWaitsForTheServer) {
-    FtpTestServer ftp;
-    UseServer(ftp);
-    ftp.SetFault(FtpFault::Hang);
-    cycle_->ShowStoredAddress("203.0.113.11");
-    cycle_->PostNow();
-    ASSERT_TRUE(
-        WaitUntil([&] { return Count("Connecting to 127.0.0.1...") == 1; }, std::chrono::seconds(20)));
+        WaitUntil([&] { return Count("Connecting to 127.0.0.1...") == 2; }, std::chrono::seconds(20)));
     const auto start = SteadyClock::now();
     view_->Close();
     cycle_->Stop();
-    // Well inside the bounded wait for the post thread: the upload was woken, not abandoned.
+    worker.join();
+    // Well inside the upload's own bound: the wait was woken, not waited out.
     EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(1800));
 }
 
@@ -483,11 +477,12 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
     echo.UseAsProxyForThisProcess();
     const std::vector<IpSite> sites = {{"echo.test", "/myip.html"}};
     echo.Answer("echo.test", 200, "Your address: 198.51.100.23");
+    settings_.IpSites = sites;
+    Use();
 
     auto checker = std::make_shared<CIpAddressChecker>(cycle_, sites, CIpAddressChecker::kLookupDeadlineMs,
                                                        [] { return std::string(); });
     cycle_->Start([checker](bool useWeb, bool displayOnly) { checker->RequestCheck(useWeb, displayOnly); });
-    view_->web_ = true;
     cycle_->CheckAndPost();
     ASSERT_TRUE(checker->Start());
     ASSERT_TRUE(
@@ -505,7 +500,7 @@ TEST_F(PostingCycleTest, DetectionThroughARealCheckerEndsInTheUploadedPage) {
                                                "File uploaded successfully!"};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(ftp.ReadFile("ip.html"), "IP 198.51.100.23");
-    EXPECT_EQ(std::string(settings_.LastIP), "198.51.100.23");
+    EXPECT_EQ(view_->Read(&FakeView::address_), "198.51.100.23");
 }
 
 // --- In a network of its own (ipv6-netns.sh) ------------------------------------------------------
@@ -555,7 +550,7 @@ TEST_F(PostingCycleNetworkTest, TheIpv6AddressIsPublishedAndOnlyAChangePostsAgai
     cycle_->CheckAndPost();
     ASSERT_TRUE(WaitUntil([&] { return Count(uploaded) == 2; }, std::chrono::seconds(20)));
     EXPECT_EQ(ftp.ReadFile("ip.html"), "192.0.2.10 [2001:db8:2::8]");
-    EXPECT_STREQ(settings_.LastIPv6, "2001:db8:2::8");
+    EXPECT_EQ(view_->Read(&FakeView::ipv6_), "2001:db8:2::8");
     EXPECT_TRUE(checker->Stop(5000));
 }
 

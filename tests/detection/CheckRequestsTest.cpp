@@ -19,17 +19,26 @@ void ExpectTaken(CheckRequests& requests, CheckMode expected) {
 
 TEST(CheckRequests, NothingWaitsAtFirst) {
     CheckRequests requests;
-    EXPECT_FALSE(requests.Pending());
     EXPECT_FALSE(requests.Take().has_value());
+    EXPECT_FALSE(requests.TakePost());
 }
 
 TEST(CheckRequests, ARequestIsTakenOnce) {
     CheckRequests requests;
     requests.Request(kLocalDisplay);
-    EXPECT_TRUE(requests.Pending());
     ExpectTaken(requests, kLocalDisplay);
-    EXPECT_FALSE(requests.Pending());
     EXPECT_FALSE(requests.Take().has_value());
+}
+
+// A post of the stored address waits beside a check, never instead of it.
+TEST(CheckRequests, PressesBeforeThePostIsTakenMakeOnePostBesideTheCheck) {
+    CheckRequests requests;
+    requests.RequestPost();
+    requests.Request(kWebPost);
+    requests.RequestPost();
+    EXPECT_TRUE(requests.TakePost());
+    EXPECT_FALSE(requests.TakePost());
+    ExpectTaken(requests, kWebPost);
 }
 
 TEST(CheckRequests, SeveralRequestsMakeOneCheckInTheLatestSource) {

@@ -186,11 +186,11 @@ TEST_F(IpAddressCheckerTest, ANewSiteListIsAskedInItsOrderFromTheNextCheck) {
     echo_.Answer("b.example", 200, "84.2.2.2");
     Start(true, true, CIpAddressChecker::kLookupDeadlineMs, {{"a.example", "/"}});
     ASSERT_TRUE(owner_->WaitForResults(1));
-    checker_->SetSites(
+    owner_->SetSites(
         {{"c.example", "/ip"}, {"b.example", "/x", IpSiteScheme::Http, 8080}, {"a.example", "/"}});
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(2));
-    checker_->SetSites({});
+    owner_->SetSites({});
     checker_->RequestCheck(true, true);
     ASSERT_TRUE(owner_->WaitForResults(3));
 

@@ -1,5 +1,7 @@
 #include "tests/detection/RecordingOwner.h"
 
+#include "resources/ResourceIds.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
@@ -41,8 +43,18 @@ void RecordingOwner::OnAddressDetected(const std::string& address, const std::st
         throw std::runtime_error("the owner is closing");
 }
 
-void RecordingOwner::SetIconById(int iconId) {
-    Record(Icon(iconId));
+std::optional<std::vector<IpSite>> RecordingOwner::SitesToAsk() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sites_;
+}
+
+void RecordingOwner::SetSites(std::vector<IpSite> sites) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sites_ = std::move(sites);
+}
+
+void RecordingOwner::SetBusy(bool busy) {
+    Record(Icon(busy ? IDI_TRAY_BUSY : IDI_TRAY_NORMAL));
 }
 
 std::vector<OwnerCall> RecordingOwner::Calls() const {

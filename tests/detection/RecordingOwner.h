@@ -9,6 +9,7 @@
 #include <functional>
 #include <ostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,11 @@ public:
     void AppendLog(std::string_view line) override;
     void OnAddressDetected(const std::string& address, const std::string& ipv6Address,
                            bool displayOnly) override;
-    void SetIconById(int iconId) override;
+    void SetBusy(bool busy) override;
+    std::optional<std::vector<IpSite>> SitesToAsk() override;
+
+    // The sites of the checks from now on, in place of the checker's own.
+    void SetSites(std::vector<IpSite> sites);
 
     std::vector<OwnerCall> Calls() const;
     std::vector<OwnerCall> Results() const; // the Detected calls only
@@ -62,6 +67,7 @@ private:
     std::vector<OwnerCall> calls_;
     bool hold_ = false;
     bool failNext_ = false;
+    std::optional<std::vector<IpSite>> sites_;
 };
 
 } // namespace tovra::test

@@ -6,10 +6,14 @@
 #include "resources/AddIpSiteDialogIds.h"
 #include "resources/AdvancedPageIds.h"
 #include "resources/MainDialogIds.h"
+#include "resources/NamesPageIds.h"
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
+#include "names/DnsNameStore.h"
+#include "tests/support/DnsServiceFake.h"
 #include "tests/support/EchoProxyServer.h"
 #include "tests/support/FtpTestServer.h"
+#include "tests/support/TrustedAuthority.h"
 
 #include <gtest/gtest.h>
 
@@ -227,6 +231,71 @@ TEST_F(EndToEndTest, ASiteAddedInTheWindowAndSavedIsAskedByTheNextPostAndListedA
     ASSERT_TRUE(restarted.WaitForMainWindow());
     EXPECT_TRUE(
         WaitUntil([&] { return ListBoxEntries(restarted.Control(IDC_IP_SITE_LIST)) == expected; }, 10s));
+}
+
+// A name entered in the window and saved is updated at the next check, though the address did not
+// change; its token is stored protected and shows neither in the window nor in the log.
+TEST_F(EndToEndTest, ANameAddedInTheWindowAndSavedIsUpdatedByTheNextCheck) {
+    constexpr char kToken[] = "duck-T0ken-e2e";
+    DnsServiceFake service("unused", kToken);
+    const TrustedAuthority trust(service.AuthorityCertificate());
+    echo.SetNoProxy("localhost"); // the service is asked directly, over TLS
+    StoreSite();
+    TovraProcess tovra;
+    ASSERT_TRUE(tovra.WaitForMainWindow());
+    ASSERT_TRUE(WaitForPage("198.51.100.23"));
+
+    tovra.SendTrayCommand(ID_TRAY_SHOW);
+    ASSERT_NE(tovra.Control(IDC_NAME_ADD), nullptr);
+    tovra.PressPageButton(IDC_NAME_ADD);
+    const HWND dialog = tovra.WaitForDialog("DNS Name", 10s);
+    ASSERT_NE(dialog, nullptr);
+    const HWND services = ::GetDlgItem(dialog, IDC_NAME_SERVICE);
+    const LRESULT duck = ::SendMessageA(services, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>("DuckDNS"));
+    ASSERT_NE(duck, CB_ERR);
+    ::SendMessageA(services, CB_SETCURSEL, static_cast<WPARAM>(duck), 0);
+    ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_NAME_SERVICE, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(services));
+    const std::string server = service.Server();
+    ::SendMessageA(::GetDlgItem(dialog, IDC_NAME_SERVER), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(server.c_str()));
+    ::SendMessageA(::GetDlgItem(dialog, IDC_NAME_HOST), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("mine"));
+    ::SendMessageA(::GetDlgItem(dialog, IDC_NAME_SECRET), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kToken));
+    ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 10s))
+        << Text(::GetDlgItem(dialog, IDC_NAME_HINT));
+    tovra.Click(IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(tovra.MainWindow()) == FALSE; }, 5s));
+
+    tovra.SendTrayCommand(ID_TRAY_POST_NOW);
+    EXPECT_TRUE(tovra.WaitForLogLine("mine updated to 198.51.100.23.", 30s)) << tovra.LogText();
+    const std::vector<DnsServiceRequest> asked = service.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].path, std::string("/update?domains=mine&token=") + kToken + "&ip=198.51.100.23");
+
+    const DnsNameStore::Loaded stored = DnsNameStore("SOFTWARE\\Brannik\\Tovra").Load();
+    ASSERT_EQ(stored.names.size(), 1u);
+    EXPECT_EQ(stored.names[0].secret, kToken);
+    EXPECT_EQ(stored.names[0].lastAddress, "198.51.100.23");
+    UniqueRegKey key;
+    ASSERT_EQ(
+        ::RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brannik\\Tovra\\DnsNames\\0", 0, KEY_READ, key.put()),
+        ERROR_SUCCESS);
+    char raw[1024] = {};
+    DWORD type = 0;
+    DWORD size = sizeof raw;
+    ASSERT_EQ(::RegQueryValueExA(key.get(), "Secret", nullptr, &type, reinterpret_cast<BYTE*>(raw), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    const std::string bytes(raw, size);
+    const std::wstring wide = L"duck-T0ken-e2e";
+    EXPECT_EQ(bytes.find(kToken), std::string::npos);
+    EXPECT_EQ(bytes.find(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2)),
+              std::string::npos);
+    EXPECT_EQ(tovra.LogText().find(kToken), std::string::npos);
+    for (const std::string& entry : ListBoxEntries(tovra.Control(IDC_NAME_LIST)))
+        EXPECT_EQ(entry.find(kToken), std::string::npos) << entry;
 }
 
 TEST_F(EndToEndTest, ASecondCopyShowsTheRunningCopysWindowAndEnds) {

@@ -138,8 +138,8 @@ DWORD TovraProcess::ExitCode() const {
 }
 
 HWND TovraProcess::MainWindow() const {
-    // A message box of the program has the same class and title; only the main window has tabs.
-    return FindTopLevel(processId_, "#32770", "Tovra", false, IDC_MAIN_TABS);
+    // Found by its own class, as the setup finds it: a message box of the program has the same title.
+    return FindTopLevel(processId_, TOVRA_MAIN_WINDOW_CLASS, "Tovra", false, IDC_MAIN_TABS);
 }
 
 HWND TovraProcess::WaitForMainWindow(std::chrono::milliseconds timeout) const {

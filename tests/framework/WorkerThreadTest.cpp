@@ -98,47 +98,6 @@ TEST(WorkerThread, StopEventCanBeWaitedOnWithOtherHandles) {
     EXPECT_TRUE(worker->Stop(10000));
 }
 
-// Stands for a worker blocked in a network call: it reads from a pipe that nobody writes to, and
-// the stop request closes the other end, as the owner of a network session closes its handle.
-class PipeReader : public WorkerThread {
-public:
-    PipeReader() {
-        HANDLE read = nullptr;
-        HANDLE write = nullptr;
-        if (::CreatePipe(&read, &write, nullptr, 0)) {
-            read_.reset(read);
-            write_.reset(write);
-        }
-    }
-    std::atomic<bool> readFailed{false};
-    std::atomic<bool> entered{false};
-
-protected:
-    void Run() override {
-        char byte;
-        DWORD got = 0;
-        entered = true;
-        readFailed = !::ReadFile(read_.get(), &byte, 1, &got, nullptr);
-    }
-    void OnStopRequested() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        write_.reset();
-    }
-
-private:
-    UniqueKernelHandle read_;
-    std::mutex mutex_;
-    UniqueKernelHandle write_; // guarded by mutex_
-};
-
-TEST(WorkerThread, StopReleasesAWorkerBlockedInACallByClosingItsHandle) {
-    auto worker = std::make_shared<PipeReader>();
-    ASSERT_TRUE(worker->Start());
-    ASSERT_TRUE(test::PumpUntil([&] { return worker->entered.load(); }));
-    EXPECT_TRUE(worker->Stop(10000));
-    EXPECT_TRUE(worker->readFailed.load()) << "the read ended because its pipe broke";
-}
-
 // A worker stuck in a call that the stop request cannot cut short.
 struct StuckWorkerProbe {
     UniqueKernelHandle release = MakeEvent();

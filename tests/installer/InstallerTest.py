@@ -1,7 +1,7 @@
 """The setup program under Wine, in a throwaway prefix of this test's own (never the prefix the
 other tests share): a silent install, the program started from its Run value, an update over the
-running copy, a silent uninstall, a silent install without autostart into a folder of its own, and
-an older setup refusing, silently, to replace a newer copy.
+running copy while it shows a box, a silent uninstall, a silent install without autostart into a
+folder of its own, and an older setup refusing, silently, to replace a newer copy.
 The steps build on each other and run in order.
 
 Usage: InstallerTest.py SETUP.exe VERSION SCRIPTS_DIR WORK_DIR
@@ -10,10 +10,13 @@ Usage: InstallerTest.py SETUP.exe VERSION SCRIPTS_DIR WORK_DIR
 import os
 import pathlib
 import re
+import http.server
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -24,6 +27,9 @@ WORK = pathlib.Path(sys.argv[4])
 PREFIX = WORK / "wineprefix"
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+APPROVED_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+# Task Manager's "Disabled": an odd first byte, then when it was switched off.
+SWITCHED_OFF = "03000000" + "00" * 8
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tovra"
 SETTINGS_KEY = r"HKCU\Software\Brannik\Tovra"
 COMPANY_KEY = r"HKCU\Software\Brannik"
@@ -99,6 +105,51 @@ def wait_until(condition, seconds, what):
         time.sleep(0.1)
 
 
+def serve_forever(server):
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+class EchoHandler(http.server.BaseHTTPRequestHandler):
+    """An IP echo site for every host, reached as the HTTP proxy."""
+
+    def do_GET(self):
+        body = b"198.51.100.23"
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+def hang_up_server():
+    """An FTP server that hangs up on every connection: the upload then fails without a text, and
+    the program shows its "Could not retrieve Error Message!" box, owned by its main window."""
+    listener = socket.create_server(("127.0.0.1", 0))
+
+    def accept():
+        while True:
+            connection, _ = listener.accept()
+            connection.close()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return listener.getsockname()[1]
+
+
+def visible_windows_titled(title):
+    display = (WORK / "xvfb.display").read_text().strip()
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                            env=dict(os.environ, DISPLAY=display), capture_output=True, text=True)
+    return result.stdout.split()
+
+
+def log_text():
+    logs = list(PREFIX.glob("drive_c/users/*/AppData/Local/Tovra/Tovra.log"))
+    return logs[0].read_text(errors="replace") if logs else ""
+
+
 class InstallerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -141,19 +192,34 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(tovra_processes(), set())
 
     def test_2_the_run_value_starts_the_installed_copy(self):
+        # Its start-up posting fails and leaves a box open, for the update to find.
+        echo = serve_forever(http.server.ThreadingHTTPServer(("127.0.0.1", 0), EchoHandler))
+        settings = {"SiteAddress": "127.0.0.1", "SitePort": str(hang_up_server()), "SiteUsername": "tester",
+                    "SitePassword": "not-used", "SiteRemotePath": "/ip.html", "SitePasvMode": "1",
+                    "GetWebAddress": "1", "ForcePost": "1"}
+        for name, value in settings.items():
+            wine("reg", "add", SETTINGS_KEY, "/v", name, "/d", value, "/f")
+        os.environ["http_proxy"] = f"127.0.0.1:{echo.server_address[1]}"
         command = registry_values(RUN_KEY)["Tovra"]
         match = re.fullmatch(r'"([^"]+)"', command)
         self.assertIsNotNone(match, command)
         type(self).started = start_detached(match.group(1))
         wait_until(tovra_processes, 30, "Tovra to start from its Run value")
+        wait_until(lambda: visible_windows_titled("Tovra"), 60, "the box of the failed upload")
 
-    def test_3_an_update_ends_the_running_copy_keeps_the_settings_and_starts_it_again(self):
+    def test_3_an_update_ends_the_running_copy_with_a_box_open_and_keeps_settings_and_switches(self):
         before = wait_until(tovra_processes, 30, "the running copy")
         wine("reg", "add", SETTINGS_KEY, "/v", "SiteAddress", "/d", "ftp.example.net", "/f")
+        wine("reg", "add", APPROVED_KEY, "/v", "Tovra", "/t", "REG_BINARY", "/d", SWITCHED_OFF, "/f")
         wine(str(SETUP), "/S")
         after = wait_until(tovra_processes, 30, "Tovra to be started again")
         self.assertTrue(before.isdisjoint(after), "the old copy still runs")
+        # Ended by its Exit, not by force: its last line is written.
+        self.assertIn("Tovra ended", log_text())
         self.assertEqual(registry_values(SETTINGS_KEY).get("SiteAddress"), "ftp.example.net")
+        # Switched off in Task Manager: still listed there, still off.
+        self.assertEqual(registry_values(RUN_KEY).get("Tovra"), f'"{self.install_dir}\\tovra.exe"')
+        self.assertEqual(registry_values(APPROVED_KEY).get("Tovra"), SWITCHED_OFF)
 
     def test_4_silent_uninstall_leaves_nothing_but_the_company_key(self):
         folder = unix_path(self.install_dir)
@@ -163,6 +229,7 @@ class InstallerTest(unittest.TestCase):
                    "the uninstaller to finish")
         self.assertEqual(tovra_processes(), set())
         self.assertNotIn("Tovra", registry_values(RUN_KEY) or {})
+        self.assertNotIn("Tovra", registry_values(APPROVED_KEY) or {})
         self.assertIsNone(registry_values(SETTINGS_KEY))
         self.assertIsNotNone(registry_values(COMPANY_KEY))
         self.assertEqual(list(PREFIX.glob("drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tovra")), [])

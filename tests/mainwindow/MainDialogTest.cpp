@@ -11,6 +11,7 @@
 #include "resources/AdvancedPageIds.h"
 #include "resources/LocalPageIds.h"
 #include "resources/MainDialogIds.h"
+#include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 #include "settings/RegistryStore.h"
@@ -160,7 +161,7 @@ protected:
     std::unique_ptr<CMainDialog> window;
 };
 
-TEST_F(MainDialogTest, StartsHiddenWithThreeTabsTheDetailsPageAndTheTrayPointingHere) {
+TEST_F(MainDialogTest, StartsHiddenWithFourTabsTheDetailsPageAndTheTrayPointingHere) {
     // A site is stored: a first run would open the window instead.
     Store("SiteAddress", "ftp.example.net");
     StartQuietly();
@@ -449,6 +450,27 @@ DWORD MainDialogTest::ExitDuringHangingUpload(test::FtpFault fault, const std::s
     const DWORD took = TimeExit();
     EXPECT_FALSE(window->IsWindow());
     return took;
+}
+
+// Windows ends the process once WM_ENDSESSION returns: the upload is given up, and a page file
+// left behind and the tray icon go before that, within the workers' bounds.
+TEST_F(MainDialogTest, TheEndOfTheSessionStopsTheWorkersAndRemovesThePageAndTheIcon) {
+    test::FtpTestServer ftp;
+    StoreSite(ftp);
+    ASSERT_TRUE(tray.Create(::GetModuleHandleA(nullptr), nullptr, WM_APP + 10, "Tovra", IDI_TRAY_NORMAL,
+                            IDR_TRAY_MENU, false));
+    StartQuietly();
+    EXPECT_EQ(window->SendMsg(WM_QUERYENDSESSION, 0, 0), TRUE);
+    ftp.SetFault(test::FtpFault::HangOnDirectory);
+    Click(*window, IDC_MAIN_POST_NOW);
+    ASSERT_TRUE(WaitForLog("Setting remote directory..."));
+    const std::wstring page = WidenAnsi(folder) + PageGenerator::kPageFileName;
+    UniqueFileHandle(::CreateFileW(page.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const DWORD start = ::GetTickCount();
+    window->SendMsg(WM_ENDSESSION, TRUE, 0);
+    EXPECT_LT(::GetTickCount() - start, 1000u);
+    EXPECT_TRUE(tray.IsRemoved());
+    EXPECT_EQ(::GetFileAttributesW(page.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(MainDialogTest, ExitAsAnUploadStartsEndsAtOnce) {

@@ -1,6 +1,6 @@
-// The pattern the main window follows with its workers, end to end: a worker writes into a
+// The pattern the main window follows with its workers, end to end: a worker posts writes into a
 // dialog's controls through the invoker, and the dialog, as it is destroyed, closes the invoker
-// and then stops the worker. No call may reach the dialog once it has started to go away.
+// and then stops the worker. Nothing posted may reach the dialog once it has started to go away.
 
 #include "framework/Dialog.h"
 #include "mainwindow/UiInvoker.h"
@@ -29,13 +29,13 @@ public:
 
 protected:
     bool OnInit() override {
-        invoker_ = std::make_shared<UiInvoker>(instance_);
-        // The worker co-owns the invoker, never the dialog: the dialog is reached only inside
-        // calls, which the invoker refuses once it is closed.
-        auto invoker = invoker_;
-        worker_ = LambdaWorker::Started([this, invoker](LambdaWorker& self) {
-            while (!self.StopRequested())
-                invoker->Invoke([this] { AppendLine(); });
+        invoker_ = std::make_unique<UiInvoker>(instance_);
+        // The worker co-owns the invoker's queue, never the dialog: the dialog is reached only
+        // inside posted calls, which the closed invoker drops.
+        worker_ = LambdaWorker::Started([this, calls = invoker_->Calls()](LambdaWorker& self) {
+            // Paced, as a worker's lines are, so that the window thread keeps up.
+            while (!self.WaitForStop(1))
+                calls->Post([this] { AppendLine(); });
         });
         return true;
     }
@@ -56,7 +56,7 @@ private:
 
     HINSTANCE instance_;
     bool destroying_ = false;
-    std::shared_ptr<UiInvoker> invoker_;
+    std::unique_ptr<UiInvoker> invoker_;
     std::shared_ptr<LambdaWorker> worker_;
 };
 

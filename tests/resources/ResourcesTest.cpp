@@ -10,6 +10,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
 
+#include "framework/Dialog.h"
 #include "framework/Win32Handles.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,7 @@ protected:
     static void SetUpTestSuite() {
         INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
         ::InitCommonControlsEx(&classes);
+        tovra::Dialog::RegisterDialogClass(Instance(), TOVRA_MAIN_WINDOW_CLASS);
     }
 
     void SetUp() override {
@@ -295,29 +297,31 @@ std::set<int> IconSizes(int groupId) {
     return sizes;
 }
 
-// Small icons are 16 to 32 pixels and large ones 32 to 64 between 100 and 200 percent scaling;
-// a size the icon lacks would be scaled from another and come out blurred.
+// Small icons are 16 to 40 pixels and large ones 32 to 64 between 100 and 250 percent scaling;
+// a size the icon lacks would be scaled from another and come out blurred. The tray's pictures
+// are only ever shown small.
 TEST_F(ResourcesTest, EveryIconOffersEverySizeTheShellAsksForUpToTwiceTheScale) {
-    for (int group : {IDI_MAIN, IDI_TRAY_NORMAL, IDI_TRAY_BUSY, IDI_TRAY_ATTENTION})
-        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 20, 24, 32, 40, 48, 64})) << "icon group " << group;
+    EXPECT_EQ(IconSizes(IDI_MAIN), (std::set<int>{16, 20, 24, 32, 40, 48, 64}));
+    for (int group : {IDI_TRAY_NORMAL, IDI_TRAY_BUSY, IDI_TRAY_ATTENTION})
+        EXPECT_EQ(IconSizes(group), (std::set<int>{16, 20, 24, 32, 40})) << "icon group " << group;
 }
 
-// The colour pixels of an icon drawn at 16 by 16 on white, as 0x00BBGGRR values.
-std::vector<COLORREF> Pixels16(int groupId) {
-    const HICON icon = static_cast<HICON>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(groupId), IMAGE_ICON, 16, 16, LR_SHARED));
+// The colour pixels of an icon drawn at size by size on white, as 0x00BBGGRR values.
+std::vector<COLORREF> Pixels(int groupId, int size = 16) {
+    const HICON icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(groupId),
+                                                       IMAGE_ICON, size, size, LR_SHARED));
     if (icon == nullptr)
         return {};
     const HDC screen = ::GetDC(nullptr);
     const HDC memory = ::CreateCompatibleDC(screen);
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 16, 16);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
     const HGDIOBJ old = ::SelectObject(memory, bitmap);
-    RECT all{0, 0, 16, 16};
+    RECT all{0, 0, size, size};
     ::FillRect(memory, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    ::DrawIconEx(memory, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     std::vector<COLORREF> pixels;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
             pixels.push_back(::GetPixel(memory, x, y));
     ::SelectObject(memory, old);
     ::DeleteObject(bitmap);
@@ -326,11 +330,23 @@ std::vector<COLORREF> Pixels16(int groupId) {
     return pixels;
 }
 
+// Every size above 20 pixels is stored compressed (PNG): each must still load and show the
+// globe's blue in its middle, not an empty or black square.
+TEST_F(ResourcesTest, CompressedLargeIconSizesLoadAndShowTheGlobe) {
+    for (int size : {24, 32, 40, 48, 64}) {
+        const std::vector<COLORREF> pixels = Pixels(IDI_MAIN, size);
+        ASSERT_EQ(pixels.size(), static_cast<size_t>(size * size)) << size;
+        const COLORREF middle = pixels[static_cast<size_t>(size / 3 * size + size / 2)];
+        EXPECT_GT(GetBValue(middle), 150) << size;
+        EXPECT_LT(GetRValue(middle), 120) << size;
+    }
+}
+
 // The busy picture must be told from the normal one at a glance in the tray: most of the
 // pixels the pictures cover differ clearly in colour.
 TEST_F(ResourcesTest, BusyTrayPictureDiffersClearlyFromTheNormalOneAtSixteenPixels) {
-    const std::vector<COLORREF> normal = Pixels16(IDI_TRAY_NORMAL);
-    const std::vector<COLORREF> busy = Pixels16(IDI_TRAY_BUSY);
+    const std::vector<COLORREF> normal = Pixels(IDI_TRAY_NORMAL);
+    const std::vector<COLORREF> busy = Pixels(IDI_TRAY_BUSY);
     ASSERT_EQ(normal.size(), 256u);
     ASSERT_EQ(busy.size(), 256u);
     int covered = 0, different = 0;

@@ -215,6 +215,8 @@ def free_port():
 
 
 def run_vsftpd(control, certs, reuse, on_end):
+    if os.geteuid() != 0:
+        raise SystemExit("vsftpd must be started as root")
     root = tempfile.mkdtemp(prefix="tovra-vsftpd-")
     os.chmod(root, 0o755)  # vsftpd will not serve a chroot its user may write to
     pub = os.path.join(root, "pub")

@@ -4,6 +4,7 @@
     test_servers.py ftp  CONTROL_PORT [USER PASSWORD]
     test_servers.py echo CONTROL_PORT
     test_servers.py https CONTROL_PORT
+    test_servers.py dns  CONTROL_PORT ACCOUNT SECRET   (dns_services.py)
 
 The test program listens on CONTROL_PORT (127.0.0.1) and this process connects back to it. The
 first line it sends is "READY <port> [<hex of the FTP home>]". Then it answers one line to each
@@ -441,6 +442,9 @@ def main():
         run_echo(control)
     elif kind == "https":
         run_echo(control, tls=True)
+    elif kind == "dns":
+        import dns_services  # the fake dynamic DNS services, beside this file
+        dns_services.run(control, sys.argv[3], sys.argv[4], make_certificates)
     elif kind == "https13":
         run_echo(control, tls=True, tls13_only=True)
     else:

@@ -54,7 +54,7 @@ protected:
                 reachedGate = gate;
                 HANDLE handles[] = {release, StopEvent()};
                 ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-                return stopping_ ? Wake::Stop : Wake::Recheck;
+                return StopRequested() ? Wake::Stop : Wake::Recheck;
             }
         }
         if (deadline == kNoDeadline) {
@@ -64,14 +64,11 @@ protected:
         }
         if (deadline > nowMs_)
             nowMs_ = deadline;
-        // Not StopRequested(): under Wine each look at the event is a trip to the wineserver.
-        return stopping_ ? Wake::Stop : Wake::Recheck;
+        return StopRequested() ? Wake::Stop : Wake::Recheck;
     }
-    void OnStopRequested() override { stopping_ = true; }
 
 private:
     std::atomic<ULONGLONG> nowMs_{0};
-    std::atomic<bool> stopping_{false};
 };
 
 class TimeWaitTest : public ::testing::Test {

@@ -42,8 +42,11 @@ TEST(TrayStatusTest, FailedPostingShowsTheAttentionPictureAndWhyUntilAPostSuccee
                             IDR_TRAY_MENU, false));
     CTrayStatus status(tray);
 
-    // A check that finds no address: busy while it runs, then the attention picture.
+    // A check that finds no address: busy while it runs, then the attention picture; the balloon
+    // waits for the retry a minute later, and shows when that fails too.
     status.SetBusy(true);
+    status.ShowPostingResult(true, "No IP Address could be detected.", true);
+    EXPECT_EQ(tray.BalloonsShown(), 0);
     status.ShowPostingResult(true, "No IP Address could be detected.");
     EXPECT_EQ(tray.PictureId(), static_cast<UINT>(IDI_TRAY_BUSY));
     status.SetBusy(false);
@@ -63,7 +66,9 @@ TEST(TrayStatusTest, FailedPostingShowsTheAttentionPictureAndWhyUntilAPostSuccee
     EXPECT_EQ(tray.Tip(), "Tovra");
     EXPECT_FALSE(status.Failing());
 
-    // A new series begins with a balloon again.
+    // A new series begins with a balloon again, unless its retry then works.
+    status.ShowPostingResult(true, "No IP Address could be detected.", true);
+    status.ShowPostingResult(false, {});
     status.ShowPostingResult(true, "No IP Address could be detected.");
     EXPECT_EQ(tray.BalloonsShown(), 2);
 }

@@ -196,6 +196,11 @@ TEST_F(FtpsUploadTest, EachFaultSaysWhyKeepsThePageWholeAndTheNextPostingWorks) 
         EXPECT_TRUE(uploader_.Upload(next).uploaded) << log_.Text();
         EXPECT_EQ(pyftpdlib_->ReadFile("ip.html"), AsStored(next.page));
     }
+    // A line break in a setting must not become a command of its own.
+    const FtpsJob injected = Job(*pyftpdlib_, "/ip.html\r\nDELE ip.html", true, ++posting);
+    EXPECT_FALSE(uploader_.Upload(injected).uploaded);
+    EXPECT_TRUE(pyftpdlib_->FileExists("ip.html"));
+
     const std::string log = log_.Text();
     EXPECT_EQ(log.find("written in place"), log.rfind("written in place")) << "said more than once";
     EXPECT_EQ(log.find(pyftpdlib_->Password()), std::string::npos);

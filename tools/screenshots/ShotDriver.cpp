@@ -100,7 +100,7 @@ HWND WaitForTopLevel(const char* className, const char* title, bool visibleOnly,
 }
 
 HWND MainWindow() {
-    return WaitForTopLevel(kDialogClass, kMainTitle, false, "the main window");
+    return WaitForTopLevel(TOVRA_MAIN_WINDOW_CLASS, kMainTitle, false, "the main window");
 }
 
 // The pages are children of the main window, so ids are looked for in the whole tree; the log
@@ -432,7 +432,7 @@ int Measure() {
 }
 
 int Exit() {
-    const HWND main = FindTopLevel(kDialogClass, kMainTitle, false);
+    const HWND main = FindTopLevel(TOVRA_MAIN_WINDOW_CLASS, kMainTitle, false);
     if (main)
         ::PostMessageA(main, WM_COMMAND, ID_TRAY_EXIT, 0);
     return 0;
