@@ -1,8 +1,7 @@
 #pragma once
-// The program's one main window (dialog 102, "Tovra"): a tab control with the Details,
-// Connection, Advanced and Names pages, "&Post IP now", "&Save" and "&Cancel". It moves the
-// settings between the registry, the settings record and the pages, shows what the workers report,
-// and hands every command on to its owner (MainWindowOwner), which runs the workers.
+// The program's one main window (dialog 102, "Tovra"): the Details, Connection, Advanced and Names
+// tabs, "&Post IP now", "&Save" and "&Cancel". It moves the settings between the registry and the
+// pages, shows what the workers report, and hands every command to its owner (MainWindowOwner).
 //
 // The window starts hidden, since the program lives in the tray; only a first run, with no site
 // stored, opens it on the Connection tab. Save (after saving), Cancel and the close box hide it,
