@@ -1,10 +1,11 @@
 #pragma once
-// An icon of the tests' own in the notification area, kept while tovra.exe starts and ends. Wine's
-// explorer hides its tray window when the last icon goes, and on an X server without a window
-// manager (Xvfb) it then waits 2 s for the window to be withdrawn before the removing call returns
-// and before the next program's Shell_NotifyIcon is answered. With this icon in the tray, tovra's
-// own icon is never the last, and what the tests and the benchmark time is the program, not that
-// wait. The icon is a plain grey square, a colour no picture of the program uses.
+// An icon of the tests' own in the notification area, kept while tovra.exe (or a test's main
+// window) starts and ends. Wine's explorer hides its tray window when the last icon goes, and on
+// an X server without a window manager (Xvfb) it then waits 2 s for the window to be withdrawn
+// before the removing call returns and before the next program's Shell_NotifyIcon is answered.
+// With this icon in the tray, tovra's own icon is never the last, and what the tests and the
+// benchmark time is the program, not that wait. The icon is a plain grey square, a colour no
+// picture of the program uses.
 
 #include "framework/Win32Handles.h"
 

@@ -15,6 +15,7 @@
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 #include "settings/RegistryStore.h"
+#include "tests/e2e/TrayAnchor.h"
 #include "tests/pages/PageTestSupport.h"
 #include "tests/settings/ScratchUserHive.h"
 #include "tests/support/EchoProxyServer.h"
@@ -453,10 +454,13 @@ DWORD MainDialogTest::ExitDuringHangingUpload(test::FtpFault fault, const std::s
 }
 
 // Windows ends the process once WM_ENDSESSION returns: the upload is given up, and a page file
-// left behind and the tray icon go before that, within the workers' bounds.
+// left behind and the tray icon go before that, within the workers' bounds. The anchor keeps the
+// icon from being the tray's last, whose removal Wine's explorer holds for 2 s on Xvfb.
 TEST_F(MainDialogTest, TheEndOfTheSessionStopsTheWorkersAndRemovesThePageAndTheIcon) {
     test::FtpTestServer ftp;
     StoreSite(ftp);
+    const test::TrayAnchor anchor("Tovra tests");
+    ASSERT_TRUE(anchor.Added());
     ASSERT_TRUE(tray.Create(::GetModuleHandleA(nullptr), nullptr, WM_APP + 10, "Tovra", IDI_TRAY_NORMAL,
                             IDR_TRAY_MENU, false));
     StartQuietly();
