@@ -3,7 +3,8 @@
 # Wine on a virtual desktop in an Xvfb, lets its start-up check ask the (fake) IP echo sites and
 # upload the page to a (local) FTP server, then drives it with tools/screenshots/shot-driver.exe
 # and captures each state with ImageMagick's import, cropped to the window:
-#   docs/screenshots/details.png connection.png advanced.png about.png tray-menu.png
+#   docs/screenshots/details.png connection.png advanced.png names.png dns-name.png about.png
+#   tray-menu.png
 # once for each display scale, set through the prefix's LogPixels: 96 DPI (100 percent) into
 # docs/screenshots/, 144 (150 percent) and 192 (200 percent) into docs/screenshots/144dpi/ and
 # 192dpi/. Each scale also leaves measure.txt there: the window's DPI awareness and the sizes of
@@ -35,7 +36,7 @@ readonly ftp_port=21
 readonly proxy_port=8080
 readonly template_dir='C:\Web'
 readonly template_name=ip-template.html
-readonly shots=(details connection advanced about tray-menu)
+readonly shots=(details connection advanced names dns-name about tray-menu)
 
 # Runs a Windows program of the session and prints its output without Wine's CR.
 session_wine() {
@@ -169,6 +170,12 @@ HTML
     session_wine "$driver" tab 0 | capture details
     session_wine "$driver" tab 1 | capture connection
     session_wine "$driver" tab 2 | capture advanced
+    # A name typed into the Names page's dialog and taken into the list, never saved: the
+    # program asks no DNS service during the session.
+    session_wine "$driver" tab 3 >/dev/null
+    session_wine "$driver" add-name | capture dns-name
+    session_wine "$driver" close-name
+    session_wine "$driver" tab 3 | capture names
     session_wine "$driver" hide
     session_wine "$driver" about | capture about
     session_wine "$driver" close-about

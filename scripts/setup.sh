@@ -12,14 +12,15 @@ die() {
 
 # Debian package names; wine32 is the 32-bit half that runs our i686 programs. nsis makes the
 # installer (makensis), fp-utils compiles the help file (chmcmd) and lists it (chmls);
-# python3-openssl (pyftpdlib's TLS) and vsftpd are the tests' FTP over TLS servers; osslsigncode
+# python3-openssl (pyftpdlib's TLS) and vsftpd are the tests' FTP over TLS servers, nginx-light
+# (it has the WebDAV methods) their WebDAV server; osslsigncode
 # signs a release; fonts-wine gives scripts/run.sh the caption buttons' font.
 packages=(
     cmake ninja-build
     mingw-w64 g++-mingw-w64-i686-posix
     wine wine32:i386 wine64 fonts-wine
     xvfb xauth xdotool imagemagick iproute2
-    python3 python3-pyftpdlib openssl python3-openssl vsftpd
+    python3 python3-pyftpdlib openssl python3-openssl vsftpd nginx-light
     clang libclang-rt-14-dev clang-format
     googletest
     nsis fp-utils osslsigncode

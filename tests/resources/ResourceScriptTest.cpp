@@ -121,7 +121,7 @@ TEST(ResourceScriptTest, TabOrderOfEveryDialog) {
         {"IDD_MAIN", {"IDC_MAIN_TABS", "IDC_MAIN_POST_NOW", "IDOK", "IDCANCEL"}},
         {"IDD_SITE_PAGE",
          {"IDC_SITE_ADDRESS", "IDC_SITE_PORT", "IDC_SITE_USERNAME", "IDC_SITE_PASSWORD",
-          "IDC_SITE_REMOTE_PATH", "IDC_SITE_PASSIVE_MODE", "IDC_SITE_TEMPLATE_FILE",
+          "IDC_SITE_REMOTE_PATH", "IDC_SITE_PROTOCOL", "IDC_SITE_PASSIVE_MODE", "IDC_SITE_TEMPLATE_FILE",
           "IDC_SITE_BROWSE_TEMPLATE"}},
         // Before any click; the checked radio button becomes a tab stop itself.
         {"IDD_LOCAL_PAGE", {"IDC_LOCAL_IP_ADDRESS", "IDC_LOCAL_IPV6_ADDRESS", "IDC_LOCAL_LOG"}},

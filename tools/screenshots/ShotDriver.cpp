@@ -4,7 +4,9 @@
 //
 //   shot-driver show                 main window shown and in front
 //   shot-driver tab INDEX            that tab of the main window selected (0 Details, 1 Connection,
-//                                    2 Advanced)
+//                                    2 Advanced, 3 Names)
+//   shot-driver add-name             the Names page's Add, a name typed in, the dialog left open
+//   shot-driver close-name           that dialog's OK: the name joins the list, unsaved
 //   shot-driver wait-log TEXT SECS   waits until the Details log holds TEXT
 //   shot-driver about                About box open
 //   shot-driver close-about
@@ -22,6 +24,7 @@
 
 #include "resources/LocalPageIds.h"
 #include "resources/MainDialogIds.h"
+#include "resources/NamesPageIds.h"
 #include "resources/SitePageIds.h"
 #include "resources/TrayMenuIds.h"
 
@@ -35,6 +38,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -45,6 +49,7 @@ constexpr char kDialogClass[] = "#32770";
 constexpr char kMenuClass[] = "#32768";
 constexpr char kMainTitle[] = "Tovra";
 constexpr char kAboutTitle[] = "About Tovra";
+constexpr char kNameTitle[] = "DNS Name";
 
 [[noreturn]] void Fail(const std::string& why) {
     std::fprintf(stderr, "shot-driver: %s\n", why.c_str());
@@ -414,6 +419,7 @@ int Measure() {
         ::EnumChildWindows(pages.pages[i], CountClipped, reinterpret_cast<LPARAM>(&overflow));
         const char* name = ::GetDlgItem(pages.pages[i], IDC_LOCAL_LOG)      ? "Details"
                            : ::GetDlgItem(pages.pages[i], IDC_SITE_ADDRESS) ? "Connection"
+                           : ::GetDlgItem(pages.pages[i], IDC_NAME_LIST)    ? "Names"
                                                                             : "Advanced";
         std::printf("%s page: %ldx%ld at +%ld+%ld in the tab control, %ld px past its right, %ld px past its "
                     "bottom, %d controls cut off by the page\n",
@@ -428,6 +434,52 @@ int Measure() {
             std::printf("banner %ldx%ld beside a client %ld high\n", SizeOf(banner).cx, SizeOf(banner).cy,
                         client.bottom);
         }
+    return 0;
+}
+
+HWND NamesPage(HWND main) {
+    PageSearch pages;
+    ::EnumChildWindows(main, CollectPage, reinterpret_cast<LPARAM>(&pages));
+    for (int i = 0; i < pages.count; ++i)
+        if (::GetDlgItem(pages.pages[i], IDC_NAME_LIST))
+            return pages.pages[i];
+    Fail("the main window has no Names page");
+}
+
+int OpenNameForm() {
+    const HWND page = NamesPage(MainWindow());
+    const HWND add = ::GetDlgItem(page, IDC_NAME_ADD);
+    ::PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_NAME_ADD, BN_CLICKED), reinterpret_cast<LPARAM>(add));
+    const HWND form = WaitForTopLevel(kDialogClass, kNameTitle, true, "the DNS Name dialog");
+    // The first provider of the list, chosen as a click in the list would (CB_SETCURSEL alone
+    // does not tell the dialog).
+    const HWND services = ::GetDlgItem(form, IDC_NAME_SERVICE);
+    ::SendMessageA(services, CB_SETCURSEL, 0, 0);
+    ::SendMessageA(form, WM_COMMAND, MAKEWPARAM(IDC_NAME_SERVICE, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(services));
+    // WM_SETTEXT is one of the messages the system carries across processes with its text; the
+    // edits tell the dialog of each change, as typing would.
+    const std::pair<int, const char*> typed[] = {{IDC_NAME_HOST, "homepc.example.net"},
+                                                 {IDC_NAME_ACCOUNT, "homepc"},
+                                                 {IDC_NAME_SECRET, "k7-rainy-orchard"}};
+    for (const auto& [id, text] : typed)
+        ::SendMessageA(::GetDlgItem(form, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    BringToFront(form);
+    DrawCaptionActive(form);
+    WaitForPaint(form);
+    PrintWindowRect(form);
+    return 0;
+}
+
+int CloseNameForm() {
+    const HWND form = FindTopLevel(kDialogClass, kNameTitle, false);
+    if (!form)
+        Fail("no DNS Name dialog is open");
+    if (!::IsWindowEnabled(::GetDlgItem(form, IDOK)))
+        Fail("the DNS Name dialog does not take the name it was given");
+    ::PostMessageA(form, WM_COMMAND, IDOK, 0);
+    if (!WaitUntil([&] { return !::IsWindow(form); }, 10s))
+        Fail("the DNS Name dialog did not close");
     return 0;
 }
 
@@ -459,10 +511,14 @@ int main(int argc, char** argv) {
         return OpenTrayMenu();
     if (command == "close-menu" && argc == 2)
         return CloseMenu();
+    if (command == "add-name" && argc == 2)
+        return OpenNameForm();
+    if (command == "close-name" && argc == 2)
+        return CloseNameForm();
     if (command == "exit" && argc == 2)
         return Exit();
     if (command == "measure" && argc == 2)
         return Measure();
     Fail("usage: shot-driver show|hide|tab INDEX|wait-log TEXT SECONDS|about|close-about|tray-menu|"
-         "close-menu|exit|measure");
+         "close-menu|add-name|close-name|exit|measure");
 }
