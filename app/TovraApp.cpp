@@ -1,11 +1,11 @@
 #include "app/TovraApp.h"
 
 #include "app/InstanceGuard.h"
+#include "app/Program.h"
 #include "app/Uninstall.h"
 #include "app/UninstallCommand.h"
 #include "cycle/LogFile.h"
 #include "mainwindow/AboutDialog.h"
-#include "mainwindow/MainDialog.h"
 #include "resources/ResourceIds.h"
 
 #include <commctrl.h>
@@ -41,20 +41,21 @@ int CTovraApp::Run(const char* commandLine) {
                      false);
 
     // Every line of the log also goes to the user's own log file, across runs.
-    MainDialogOptions options;
+    ProgramOptions options;
     options.cycle.logFilePath = LogFile::DefaultPath();
     options.cycle.programVersion = CAboutDialog::kVersion;
-    CMainDialog mainWindow(instance, settings_, trayIcon_, std::move(options));
-    application_.SetMainWindow(mainWindow);
+    Program program(instance, settings_, trayIcon_, std::move(options));
+    application_.SetMainWindow(program.MainWindow());
     // Without a main window there is nothing to run; the tray icon goes with this object.
-    if (!mainWindow.Create())
+    if (!program.Start())
         return 0;
     // Later copies of the program find the window there.
-    PublishMainWindow(mainWindow.Handle());
+    const HWND mainWindow = program.MainWindow().Handle();
+    PublishMainWindow(mainWindow);
     // Tab, the arrow keys, mnemonics, Enter and Escape in the main window and its pages.
-    application_.SetKeyboardDialog(mainWindow.Handle());
+    application_.SetKeyboardDialog(mainWindow);
     application_.RunMessageLoop();
-    // The window is gone; the main window object stops what is left of its workers as it goes.
+    // The window is gone; the program stops what is left of its workers as it goes.
     return 0;
 }
 

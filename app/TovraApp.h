@@ -3,9 +3,8 @@
 // application's registry store) and the run itself, from the start-up decisions (uninstall,
 // second instance, normal run) through the message loop to the orderly end.
 //
-// Threads: the process's first thread only. The workers the main window starts reach the
-// settings and the tray icon through references the main window hands them, never through this
-// object.
+// Threads: the process's first thread only; the workers are the program's (Program), and reach
+// neither the settings record nor the tray icon.
 
 #include "framework/Application.h"
 #include "settings/RegistryStore.h"
@@ -33,7 +32,7 @@ public:
 private:
     Application application_;
     // Declared before everything a run creates, so it is removed from the notification area last,
-    // after the main window and its workers are gone.
+    // after the main window and the workers are gone.
     CTrayIcon trayIcon_;
     Settings settings_;
     CRegistryStore registry_;

@@ -1,11 +1,11 @@
 #include "mainwindow/MainDialog.h"
 
+#include "cycle/PostingCycle.h"
 #include "framework/DisplayScale.h"
 #include "framework/FixedText.h"
 #include "framework/WindowPlacement.h"
 #include "mainwindow/AboutDialog.h"
 #include "mainwindow/HelpFile.h"
-#include "mainwindow/MainWindowView.h"
 #include "mainwindow/SettingsPages.h"
 #include "names/DnsNameStore.h"
 #include "resources/MainDialogIds.h"
@@ -18,6 +18,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <utility>
 
 namespace tovra {
@@ -34,45 +35,26 @@ UniqueIcon LoadIconForDpi(HINSTANCE instance, int metric, UINT dpi) {
         static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, size, size, 0)));
 }
 
-// The timer is started with a long interval and set to the real one straight after, so that the
-// real interval counts from the moment the thread runs.
-constexpr unsigned kStartupIntervalMinutes = 10;
-
 // Posted to the window by ShowMessageBoxLater. It carries nothing: the text waits in the window,
 // so the same number posted by another program shows nothing.
 constexpr UINT WM_SHOW_MESSAGE_BOX = WM_APP + 1;
 
 } // namespace
 
-CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon,
-                         MainDialogOptions options)
-    : instance_(instance), settings_(settings), trayIcon_(trayIcon), trayStatus_(trayIcon),
-      options_(std::move(options)), localPage_([this](bool useWeb) {
-          if (cycle_)
-              cycle_->CheckAddressOnly(useWeb);
-      }) {}
+CMainDialog::CMainDialog(HINSTANCE instance, Settings& settings, CTrayIcon& trayIcon, MainWindowOwner& owner,
+                         std::vector<IpSite> builtInSites)
+    : instance_(instance), settings_(settings), trayIcon_(trayIcon), trayStatus_(trayIcon), owner_(owner),
+      builtInSites_(std::move(builtInSites)),
+      localPage_([this](bool useWeb) { owner_.CheckAddressOnly(useWeb); }) {}
 
 CMainDialog::~CMainDialog() {
-    StopWorkers();
     // The base destructor cannot reach OnDestroy any more; the pages go with their parent.
     Destroy();
 }
 
 bool CMainDialog::Create() {
-    if (!RegisterDialogClass(instance_, TOVRA_MAIN_WINDOW_CLASS) ||
-        !Dialog::Create(instance_, IDD_MAIN, nullptr))
-        return false;
-    // A window whose workers could not start (no invoker window, for one) would sit in the tray
-    // and never post: better to fail where the caller can see it.
-    if (timer_ == nullptr || !timer_->IsRunning()) {
-        ExitProgram();
-        return false;
-    }
-    // A first run, with no site stored yet, would sit unseen in the tray with nothing to post to:
-    // it opens where a new user has to begin. Once a site is saved, starts stay in the tray.
-    if (FieldText(settings_.SiteAddress).empty())
-        OpenOnConnectionTab();
-    return true;
+    return RegisterDialogClass(instance_, TOVRA_MAIN_WINDOW_CLASS) &&
+           Dialog::Create(instance_, IDD_MAIN, nullptr);
 }
 
 void CMainDialog::OpenOnConnectionTab() {
@@ -100,7 +82,6 @@ bool CMainDialog::OnInit() {
     CreatePage(namesPage_, namesPage_.Create(instance_, Handle()), false);
     FitToDpi();
 
-    StartWorkers();
     // No focus yet: the dialog manager would make the hidden window active to give it, and an
     // active window makes the input method load COM (ole32 and rpcrt4, 1.2 MB) into a program
     // that may never be opened. Showing the window activates it, and the first control then gets
@@ -161,74 +142,8 @@ void CMainDialog::FitToDpi() {
     banner_.Fill(Item(IDC_MAIN_BANNER));
 }
 
-void CMainDialog::StartWorkers() {
-    invoker_ = std::make_unique<UiInvoker>(instance_);
-    view_ = std::make_shared<CMainWindowView>(invoker_->Calls(), *this);
-    cycle_ = CPostingCycle::Create(view_, options_.cycle);
-    checker_ = std::make_shared<CIpAddressChecker>(cycle_, options_.builtInSites, options_.lookupDeadlineMs);
-    timer_ = std::make_shared<CTimeWait>(options_.earlyChecks);
-    // Weak: the checker already co-owns the cycle, and a strong reference back would keep both
-    // alive for good. The timer is reached the same way, from the checker's thread.
-    cycle_->Start(
-        [weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)](bool useWeb, bool displayOnly) {
-            if (const auto checker = weakChecker.lock())
-                checker->RequestCheck(useWeb, displayOnly);
-        },
-        [weakTimer = std::weak_ptr<CTimeWait>(timer_)](CheckReason reason) {
-            if (const auto timer = weakTimer.lock())
-                timer->ScheduleCheck(reason);
-        },
-        [weakChecker = std::weak_ptr<CIpAddressChecker>(checker_)] {
-            if (const auto checker = weakChecker.lock())
-                checker->RequestPost();
-        });
-
-    LoadSettings();
-    checker_->RequestCheck(settings_.GetWebAddress, false);
-    checker_->Start();
-
-    timer_->SetInterval(kStartupIntervalMinutes);
-    timer_->SetTarget(Handle(), WM_INTERVAL_TICK);
-    timer_->Start();
-    timer_->SetInterval(options_.postingIntervalMinutes);
-}
-
-void CMainDialog::StopWorkers() noexcept {
-    if (stopped_)
-        return;
-    stopped_ = true;
-    // First the invoker: nothing a worker posted, or posts later, runs, so no line, address or
-    // result reaches the window from here on.
-    if (invoker_)
-        invoker_->Close();
-    // Each stop wakes its worker out of whatever it waits on (the network included) and waits a
-    // bounded time; a worker left behind co-owns what it uses and finds the invoker closed.
-    if (cycle_)
-        cycle_->Stop();
-    if (checker_)
-        checker_->Stop(kWorkerStopMs);
-    if (timer_)
-        timer_->Stop(kWorkerStopMs);
-}
-
-void CMainDialog::EndSession() noexcept {
-    // What Exit and the application's end would do, before returning: the workers stop within
-    // their bounds and the log writes what is queued and its closing line.
-    StopWorkers();
-    // A page an abandoned upload left behind; one still held open goes at the next start's upload.
-    const std::wstring page = options_.cycle.pageGenerator.PagePath();
-    if (!page.empty())
-        ::DeleteFileW(page.c_str());
-    trayIcon_.DeleteIcon();
-}
-
-void CMainDialog::ExitProgram() {
-    StopWorkers();
-    Destroy();
-}
-
 void CMainDialog::ShowMessageBoxLater(std::string_view text) {
-    if (stopped_ || text.empty() || !messageBoxText_.empty())
+    if (closing_ || text.empty() || !messageBoxText_.empty())
         return;
     messageBoxText_ = text;
     ::PostMessageA(Handle(), WM_SHOW_MESSAGE_BOX, 0, 0);
@@ -259,22 +174,16 @@ void CMainDialog::LoadSettings() {
     // The names are settings like the others, kept in subkeys of their own; the publishing worker
     // reads them from there at each check.
     namesPage_.ShowNames(DnsNameStore(std::string(CRegistryStore().KeyPath())).Load().names);
-    const bool loaded = LoadSettingsFromRegistry(CRegistryStore(), settings_, options_.builtInSites);
+    const bool loaded = LoadSettingsFromRegistry(CRegistryStore(), settings_, builtInSites_);
     ShowSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
-    HandSettingsToWorkers(loaded);
+    owner_.UseSettings(std::make_shared<const Settings>(settings_), loaded);
 }
 
 void CMainDialog::SaveSettings() {
     DnsNameStore(std::string(CRegistryStore().KeyPath())).Save(namesPage_.Names());
     TakeSettings(settings_, SettingsPages{localPage_, sitePage_, advancedPage_});
     SaveSettingsToRegistry(CRegistryStore(), settings_);
-    HandSettingsToWorkers(false);
-}
-
-void CMainDialog::HandSettingsToWorkers(bool loaded) {
-    // The next check asks the list; the one on its way keeps its own.
-    if (cycle_)
-        cycle_->UseSettings(std::make_shared<const Settings>(settings_), loaded);
+    owner_.UseSettings(std::make_shared<const Settings>(settings_), false);
 }
 
 void CMainDialog::ShowDetectedAddress(std::string_view ipv4, std::string_view ipv6) {
@@ -310,11 +219,11 @@ bool CMainDialog::OnCommand(int id, int code, HWND) {
         return false;
     switch (id) {
     case IDC_MAIN_POST_NOW:
-        if (cycle_)
-            cycle_->PostNow();
+        owner_.PostNow();
         return true;
     case ID_TRAY_EXIT:
-        ExitProgram();
+        closing_ = true;
+        owner_.Exit();
         return true;
     case ID_TRAY_SHOW:
         ToggleMainWindow();
@@ -323,8 +232,7 @@ bool CMainDialog::OnCommand(int id, int code, HWND) {
         ShowMainWindow();
         return true;
     case ID_TRAY_POST_NOW:
-        if (cycle_ && !stopped_)
-            cycle_->CheckAndPost();
+        owner_.CheckAndPost();
         return true;
     case ID_TRAY_ABOUT:
         ShowAboutBox();
@@ -365,7 +273,7 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
     case WM_SHOW_MESSAGE_BOX:
         // Exit may come while the box is open: destroying this window closes the box it owns, and
         // nothing here touches the window after the box returns.
-        if (!stopped_ && !messageBoxText_.empty())
+        if (!closing_ && !messageBoxText_.empty())
             ::MessageBoxA(Handle(), messageBoxText_.c_str(), "Tovra", MB_OK);
         messageBoxText_.clear();
         result = 0;
@@ -375,19 +283,20 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
         result = TRUE;
         return true;
     case WM_ENDSESSION:
-        if (wParam)
-            EndSession();
+        if (wParam) {
+            closing_ = true;
+            owner_.EndSession();
+        }
         result = 0;
         return true;
     case WM_INTERVAL_TICK:
-        // A tick sent while Exit waits for the timer must start nothing.
-        result = cycle_ && !stopped_ ? cycle_->HandleIntervalTick(wParam) : 0;
+        result = owner_.HandleIntervalTick(wParam);
         return true;
     case WM_POWERBROADCAST:
         // Time asleep does not count towards the interval, and the address may well have changed
         // meanwhile. Every resume brings PBT_APMRESUMEAUTOMATIC, with or without a user.
-        if (wParam == PBT_APMRESUMEAUTOMATIC && timer_ && !stopped_)
-            timer_->ScheduleCheck(CheckReason::ResumedFromSleep);
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            owner_.ScheduleCheck(CheckReason::ResumedFromSleep);
         return false;
     default:
         return false;
@@ -400,9 +309,9 @@ void CMainDialog::OnOK() {
 }
 
 void CMainDialog::OnDestroy() {
-    // Destroyed some other way than Exit (the system ending the session): the workers still stop
-    // before the window and its pages go.
-    StopWorkers();
+    // Destroyed some other way than Exit: the workers still stop before the window and its pages go.
+    closing_ = true;
+    owner_.MainWindowDestroyed();
 }
 
 void CMainDialog::ShowAboutBox() {

@@ -3,8 +3,8 @@
 // the window thread by the invoker's queue, and the controls are touched only there.
 //
 // Lifetime: shared by the cycle and thereby by the workers, which may outlive the window. The
-// window closes the invoker before it goes away; from then on nothing posted runs, so the
-// reference to the window is never used after the window is gone.
+// invoker is closed before the window goes away (Program); from then on nothing posted runs, so
+// the reference to the window is never used after the window is gone.
 
 #include "cycle/CycleView.h"
 #include "mainwindow/UiInvoker.h"

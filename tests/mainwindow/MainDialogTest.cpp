@@ -1,7 +1,9 @@
-// The main window as the program runs it: real pages, the real checker asking the loopback echo
-// proxy, the real posting cycle uploading to the loopback FTP server, the registry of a scratch
-// HKEY_CURRENT_USER. Driven with the messages the tray and the user send, read back from controls.
+// The main window as the program runs it (Program): real pages, the real checker asking the
+// loopback echo proxy, the real posting cycle uploading to the loopback FTP server, the registry
+// of a scratch HKEY_CURRENT_USER. Driven with the messages the tray and the user send, read back
+// from controls.
 
+#include "app/Program.h"
 #include "detection/IpSite.h"
 #include "framework/Clock.h"
 #include "framework/DisplayScale.h"
@@ -82,7 +84,7 @@ protected:
     }
 
     void TearDown() override {
-        window.reset();
+        program.reset();
         ::DeleteFileA((folder + "page.html").c_str());
         ::DeleteFileW((WidenAnsi(folder) + PageGenerator::kPageFileName).c_str());
         ::RemoveDirectoryA(folder.c_str());
@@ -113,15 +115,15 @@ protected:
     }
 
     void Start() {
-        MainDialogOptions options;
+        ProgramOptions options;
         options.lookupDeadlineMs = 5000;
         options.earlyChecks = {50, 50, 50};
         options.cycle.pageGenerator = PageGenerator(WidenAnsi(folder), WidenAnsi(folder), &CurrentLocalTime);
         options.cycle.uploadStepTimeoutMs = 5000;
         options.cycle.errorBox = [](const char*) {};
-        window =
-            std::make_unique<CMainDialog>(::GetModuleHandleA(nullptr), settings, tray, std::move(options));
-        ASSERT_TRUE(window->Create());
+        program = std::make_unique<Program>(::GetModuleHandleA(nullptr), settings, tray, std::move(options));
+        window = &program->MainWindow();
+        ASSERT_TRUE(program->Start());
     }
 
     void StartQuietly() {
@@ -159,7 +161,8 @@ protected:
     std::string folder;
     Settings settings;
     CTrayIcon tray;
-    std::unique_ptr<CMainDialog> window;
+    std::unique_ptr<Program> program;
+    CMainDialog* window = nullptr;
 };
 
 TEST_F(MainDialogTest, StartsHiddenWithFourTabsTheDetailsPageAndTheTrayPointingHere) {
@@ -435,7 +438,7 @@ TEST_F(MainDialogTest, ExitWhileALookupHangsEndsAtOnceAndPostsQuit) {
 
     // The abandoned lookup wakes up when the site goes away; it finds nobody to tell.
     echo.Stop();
-    window.reset();
+    program.reset();
     test::PumpUntil([] { return false; }, 300);
 }
 
