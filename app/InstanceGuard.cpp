@@ -1,9 +1,10 @@
 #include "app/InstanceGuard.h"
 
+#include "framework/FixedText.h"
 #include "framework/Win32Handles.h"
 #include "resources/MainDialogIds.h"
 
-#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace tovra {
@@ -46,7 +47,7 @@ std::string UserSuffix() {
     char domain[64] = "%USERDOMAIN%";
     const DWORD expanded = ::ExpandEnvironmentStringsA("%USERDOMAIN%", domain, sizeof domain);
     if (expanded == 0 || expanded > sizeof domain)
-        std::snprintf(domain, sizeof domain, "%s", "%USERDOMAIN%");
+        CopyBounded(domain, "%USERDOMAIN%");
     return std::string("-") + domain + "-" + user;
 }
 
@@ -82,9 +83,10 @@ bool IsRunningCopysWindow(HWND window, DWORD owner) {
 } // namespace
 
 std::string LogonSuffix(DWORD highPart, DWORD lowPart) {
-    char text[32];
-    std::snprintf(text, sizeof text, "-%08lx%08lx", static_cast<unsigned long>(highPart),
-                  static_cast<unsigned long>(lowPart));
+    std::string text = "-";
+    for (const DWORD part : {highPart, lowPart})
+        for (int shift = 28; shift >= 0; shift -= 4)
+            text += "0123456789abcdef"[(part >> shift) & 0xF];
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "detection/AddressScan.h"
 #include "detection/RedirectTarget.h"
 #include "detection/SiteUrl.h"
+#include "framework/InternetError.h"
 #include "framework/InternetExchange.h"
 
 #include <algorithm>
@@ -42,24 +43,13 @@ LookupResult Failure(LookupFailure failure, unsigned long httpStatus = 0, std::s
 }
 
 LookupFailure FailureOf(DWORD code) {
-    switch (code) {
-    case ERROR_INTERNET_TIMEOUT:
+    if (code == ERROR_INTERNET_TIMEOUT)
         return LookupFailure::TimedOut;
-    case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case ERROR_INTERNET_SEC_CERT_NO_REV:
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-    case ERROR_INTERNET_SEC_CERT_REVOKED:
-    case ERROR_INTERNET_SEC_INVALID_CERT:
+    if (InternetError::IsCertificateCode(code))
         return LookupFailure::Certificate;
-    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-    case kDecodingFailed:
+    if (code == ERROR_INTERNET_SECURITY_CHANNEL_ERROR || code == kDecodingFailed)
         return LookupFailure::TlsVersion;
-    default:
-        return LookupFailure::NoAnswer;
-    }
+    return LookupFailure::NoAnswer;
 }
 
 bool IsRedirect(DWORD status) {

@@ -84,4 +84,20 @@ InternetError InternetError::FromLastError() {
     return InternetError(code, std::move(text), reply);
 }
 
+bool InternetError::IsCertificateCode(DWORD code) noexcept {
+    switch (code) {
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace tovra

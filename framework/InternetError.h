@@ -32,6 +32,10 @@ public:
     // The server's last reply on the failing thread, as one line; empty when there was none.
     const std::string& ServerReply() const noexcept { return serverReply_; }
 
+    // WinINet's codes for a server certificate that was refused (untrusted, expired, for another
+    // name, revoked or not checkable for revocation).
+    static bool IsCertificateCode(DWORD code) noexcept;
+
     // The text WinINet (or the system) has for `code`, as one line; empty when there is none.
     static std::string MessageText(DWORD code);
     // The calling thread's last server reply, as one line; empty when there is none.

@@ -1,6 +1,6 @@
 #include "framework/TimeFormat.h"
 
-#include <cstdio>
+#include <string>
 
 namespace tovra {
 namespace {
@@ -20,9 +20,14 @@ std::string_view MonthName(int month) {
 }
 
 void AppendNumber(std::string& out, int value, int width) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    out += buffer;
+    // Zero-padded to width, sign first, as "%0*d" would print it.
+    std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
+    const int signWidth = value < 0 ? 1 : 0;
+    if (value < 0)
+        out += '-';
+    if (static_cast<int>(digits.size()) + signWidth < width)
+        out.append(static_cast<std::size_t>(width - signWidth) - digits.size(), '0');
+    out += digits;
 }
 
 } // namespace

@@ -47,8 +47,8 @@ std::string WithoutSecret(std::string text, const std::string& secret) {
 
 NameUpdater::NameUpdater(TimeText timeText) : timeText_(std::move(timeText)) {}
 
-NameUpdater::Report NameUpdater::Update(DnsName& name, const AddressPair& detected, HttpTransport& transport,
-                                        std::int64_t nowSeconds) {
+NameUpdater::Report NameUpdater::Update(DnsName& name, const NameAddresses& detected,
+                                        HttpTransport& transport, std::int64_t nowSeconds) {
     const std::string& host = name.hostName.empty() ? std::string("A name") : name.hostName;
     if (const std::string missing = MissingSetting(name); !missing.empty())
         return {host + " was not updated: " + missing + ".", true, false};
@@ -61,7 +61,7 @@ NameUpdater::Report NameUpdater::Update(DnsName& name, const AddressPair& detect
         return {host + " was not updated: " + detected.ipv4 +
                     " is no address that visitors from the internet can reach.",
                 false, false};
-    AddressPair addresses = detected;
+    NameAddresses addresses = detected;
     if (!LooksLikeIpv6(addresses.ipv6))
         addresses.ipv6.clear();
 

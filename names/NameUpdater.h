@@ -31,7 +31,7 @@ public:
 
     // Updates `name` to `addresses` if the rules allow, recording what the service accepted or
     // the answer that stopped it in `name`. nowSeconds: the same clock as timeText's.
-    Report Update(DnsName& name, const AddressPair& addresses, HttpTransport& transport,
+    Report Update(DnsName& name, const NameAddresses& addresses, HttpTransport& transport,
                   std::int64_t nowSeconds);
 
 private:

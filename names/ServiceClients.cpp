@@ -99,7 +99,7 @@ std::string Base64(std::string_view bytes) {
     return text;
 }
 
-UpdateOutcome UpdateDyndns2(const DnsName& name, const AddressPair& addresses, HttpTransport& transport) {
+UpdateOutcome UpdateDyndns2(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport) {
     HttpRequest request;
     request.method = "GET";
     request.server = name.server;
@@ -144,7 +144,7 @@ UpdateOutcome UpdateDyndns2(const DnsName& name, const AddressPair& addresses, H
                    kTroubleWaitSeconds);
 }
 
-UpdateOutcome UpdateDuckDns(const DnsName& name, const AddressPair& addresses, HttpTransport& transport) {
+UpdateOutcome UpdateDuckDns(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport) {
     // DuckDNS wants the part before ".duckdns.org"; a user may well type the full name.
     std::string_view domain = name.hostName;
     constexpr std::string_view kSuffix = ".duckdns.org";
@@ -238,7 +238,8 @@ private:
 
 } // namespace
 
-UpdateOutcome UpdateCloudflare(const DnsName& name, const AddressPair& addresses, HttpTransport& transport) {
+UpdateOutcome UpdateCloudflare(const DnsName& name, const NameAddresses& addresses,
+                               HttpTransport& transport) {
     CloudflareCalls calls(name, transport);
     const std::string host = name.hostName;
 
@@ -287,7 +288,7 @@ UpdateOutcome UpdateCloudflare(const DnsName& name, const AddressPair& addresses
     return outcome;
 }
 
-UpdateOutcome UpdateName(const DnsName& name, const AddressPair& addresses, HttpTransport& transport) {
+UpdateOutcome UpdateName(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport) {
     switch (name.service) {
     case DnsService::DuckDns:
         return UpdateDuckDns(name, addresses, transport);

@@ -12,7 +12,8 @@
 
 namespace tovra {
 
-struct AddressPair {
+// The addresses a service is asked to point a name at.
+struct NameAddresses {
     std::string ipv4;
     std::string ipv6; // empty when the PC has none
 };
@@ -38,10 +39,10 @@ std::string UpdateAgent();
 // How long a dyndns2 service in trouble, or out of reach, is left alone (No-IP asks 30 minutes).
 inline constexpr unsigned long kTroubleWaitSeconds = 30 * 60;
 
-UpdateOutcome UpdateDyndns2(const DnsName& name, const AddressPair& addresses, HttpTransport& transport);
-UpdateOutcome UpdateDuckDns(const DnsName& name, const AddressPair& addresses, HttpTransport& transport);
-UpdateOutcome UpdateCloudflare(const DnsName& name, const AddressPair& addresses, HttpTransport& transport);
-UpdateOutcome UpdateName(const DnsName& name, const AddressPair& addresses, HttpTransport& transport);
+UpdateOutcome UpdateDyndns2(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport);
+UpdateOutcome UpdateDuckDns(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport);
+UpdateOutcome UpdateCloudflare(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport);
+UpdateOutcome UpdateName(const DnsName& name, const NameAddresses& addresses, HttpTransport& transport);
 
 // For query parameters: every byte but letters, digits and -._~ as %XX.
 std::string UrlEncoded(std::string_view text);

@@ -1,5 +1,6 @@
 #include "names/WinHttpsTransport.h"
 
+#include "framework/InternetError.h"
 #include "framework/InternetExchange.h"
 #include "names/ServiceReplies.h"
 
@@ -16,22 +17,6 @@ namespace {
 constexpr DWORD kRequestFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_PRAGMA_NOCACHE;
-
-bool IsCertificateError(DWORD code) {
-    switch (code) {
-    case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case ERROR_INTERNET_SEC_CERT_NO_REV:
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-    case ERROR_INTERNET_SEC_CERT_REVOKED:
-    case ERROR_INTERNET_SEC_INVALID_CERT:
-        return true;
-    default:
-        return false;
-    }
-}
 
 HINTERNET Opened(HINTERNET handle) {
     if (handle == nullptr)
@@ -136,8 +121,9 @@ HttpReply WinHttpsTransport::Send(const HttpRequest& call) {
                 try {
                     *answer = Exchange(exchange, call, bound);
                 } catch (const InternetError& error) {
-                    answer->failure = IsCertificateError(error.Code()) ? HttpReply::Failure::Certificate
-                                                                       : HttpReply::Failure::NoAnswer;
+                    answer->failure = InternetError::IsCertificateCode(error.Code())
+                                          ? HttpReply::Failure::Certificate
+                                          : HttpReply::Failure::NoAnswer;
                     answer->detail = error.HasText() ? error.Text() : "error " + std::to_string(error.Code());
                     while (!answer->detail.empty() &&
                            (answer->detail.back() == '.' || answer->detail.back() == ' '))

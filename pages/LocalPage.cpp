@@ -7,7 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 #include <utility>
 
 namespace tovra {
@@ -78,12 +78,8 @@ std::string CLocalPage::AddressText() const {
         return std::string();
     DWORD address = 0;
     field.SendMsg(IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
-    char text[16] = {};
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(FIRST_IPADDRESS(address)),
-                  static_cast<unsigned>(SECOND_IPADDRESS(address)),
-                  static_cast<unsigned>(THIRD_IPADDRESS(address)),
-                  static_cast<unsigned>(FOURTH_IPADDRESS(address)));
-    return text;
+    return std::to_string(FIRST_IPADDRESS(address)) + '.' + std::to_string(SECOND_IPADDRESS(address)) + '.' +
+           std::to_string(THIRD_IPADDRESS(address)) + '.' + std::to_string(FOURTH_IPADDRESS(address));
 }
 
 void CLocalPage::SetAddressText(const std::string& address) const noexcept {

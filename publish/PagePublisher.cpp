@@ -1,8 +1,6 @@
 #include "publish/PagePublisher.h"
 
-#include "framework/FixedText.h"
-#include "publish/SiteValidation.h"
-#include "upload/RemotePath.h"
+#include "publish/PageSite.h"
 
 namespace tovra {
 
@@ -20,32 +18,23 @@ void PagePublisher::AppendLog(std::string_view text) {
 }
 
 Outcome PagePublisher::Publish(const Posting& posting) {
-    const Settings& settings = *posting.settings;
-    const std::string siteAddress(FieldText(settings.SiteAddress));
-    const SiteCheck check = ValidateSite(siteAddress, FieldText(settings.SitePort));
-    if (check.problem != SiteProblem::None) {
-        const bool address = check.problem == SiteProblem::MissingSiteAddress;
-        const std::string_view line = address ? kInvalidSiteAddressLine : kInvalidPortLine;
-        AppendLog(line);
-        return Outcome::Failure(std::string(line),
-                                address ? RefusedSetting::SiteAddress : RefusedSetting::SitePort);
-    }
+    Outcome refused;
+    std::optional<PageSite> read = ReadPageSite(*posting.settings, *this, refused);
+    if (!read)
+        return refused;
 
     uploader_.CloseConnection();
     CFtpSite& site = uploader_.site;
-    site.serverAddress = siteAddress;
-    site.port = check.port;
-    site.userName = std::string(FieldText(settings.SiteUsername));
-    site.password = FieldText(settings.SitePassword);
-    site.passiveMode = settings.SitePasvMode ? 1 : 0;
-    site.remotePath = FieldText(settings.SiteRemotePath);
-    site.templateFile = FieldText(settings.LocalTemplateFile);
-    const std::string added = CompleteRemotePath(site.remotePath, site.templateFile);
-    if (!added.empty())
-        AppendLog("No filename specified in Remote path, automatically adding local filename of " + added);
+    site.serverAddress = read->address;
+    site.port = read->port;
+    site.userName = std::move(read->userName);
+    site.password = std::move(read->password);
+    site.passiveMode = read->passive ? 1 : 0;
+    site.remotePath = std::move(read->remotePath);
+    site.templateFile = std::move(read->templateFile);
     uploader_.SetIpAddress(posting.ipv4);
     uploader_.SetIpv6Address(posting.ipv6);
-    AppendLog("Connecting to " + siteAddress + "...");
+    AppendLog("Connecting to " + site.serverAddress + "...");
     if (uploader_.Upload())
         return Outcome::Success();
     return Outcome::Failure("The upload failed: " + lastStep_);

@@ -1,5 +1,6 @@
 #include "upload/WebDavUploader.h"
 
+#include "framework/InternetError.h"
 #include "framework/InternetExchange.h"
 #include "upload/MyFtpUploader.h"
 #include "upload/RemotePath.h"
@@ -23,22 +24,6 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return text.size() >= length &&
            ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(length), prefix,
                             static_cast<int>(length)) == CSTR_EQUAL;
-}
-
-bool IsCertificateError(DWORD code) {
-    switch (code) {
-    case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case ERROR_INTERNET_SEC_CERT_NO_REV:
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-    case ERROR_INTERNET_SEC_CERT_REVOKED:
-    case ERROR_INTERNET_SEC_INVALID_CERT:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // A request's answer, or the line that says why there is none.
@@ -109,7 +94,7 @@ public:
 private:
     Answer Failed() const {
         const InternetError error = InternetError::FromLastError();
-        if (IsCertificateError(error.Code()))
+        if (InternetError::IsCertificateCode(error.Code()))
             return {0, {}, "The certificate of " + host_ + " is not trusted, so the page was not sent."};
         if (error.Code() == ERROR_INTERNET_SECURITY_CHANNEL_ERROR)
             return {

@@ -24,7 +24,7 @@ protected:
         name_.secret = kSecret;
     }
 
-    NameUpdater::Report Update(const AddressPair& addresses = {"84.1.2.3", ""}) {
+    NameUpdater::Report Update(const NameAddresses& addresses = {"84.1.2.3", ""}) {
         NameUpdater::Report report = updater_.Update(name_, addresses, service_, now_);
         lines_.push_back(report.line);
         return report;

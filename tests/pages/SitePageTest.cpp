@@ -97,6 +97,25 @@ TEST_F(SitePageTest, PassiveModeTogglesWhenClicked) {
     EXPECT_TRUE(page.IsChecked(IDC_SITE_PASSIVE_MODE));
 }
 
+// The port follows the protocol only while it holds the old protocol's default; a port the user
+// typed stays whatever is chosen.
+TEST_F(SitePageTest, ThePortFollowsTheProtocolOnlyWhileItIsTheOldDefault) {
+    const Window protocols(page.Item(IDC_SITE_PROTOCOL));
+    const auto choose = [&](PageProtocol protocol) {
+        protocols.SendMsg(CB_SETCURSEL, static_cast<WPARAM>(protocol));
+        page.SendMsg(WM_COMMAND, MAKEWPARAM(IDC_SITE_PROTOCOL, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(protocols.Handle()));
+        return page.ItemText(IDC_SITE_PORT);
+    };
+    page.SetItemText(IDC_SITE_PORT, "21");
+    EXPECT_EQ(choose(PageProtocol::Ftps), "21");
+    EXPECT_EQ(choose(PageProtocol::WebDav), "443");
+    EXPECT_EQ(choose(PageProtocol::Ftp), "21");
+    page.SetItemText(IDC_SITE_PORT, "2121");
+    EXPECT_EQ(choose(PageProtocol::WebDav), "2121");
+    EXPECT_EQ(page.Protocol(), PageProtocol::WebDav);
+}
+
 TEST_F(SitePageTest, ChosenTemplateFillsTheBoxAndTheCurrentDirectoryStays) {
     const TemplateFolder templates;
     const std::string before = CurrentDirectory();

@@ -39,5 +39,16 @@ TEST(DecodeFlag, OnlyALeadingOneTurnsAFlagOn) {
     EXPECT_STREQ(EncodeFlag(false), "0");
 }
 
+// An installation from before the protocol list has no value: it, and any text Tovra never
+// wrote, must keep posting over plain FTP, never over a protocol the user did not choose.
+TEST(PageProtocolSetting, OnlyTheTwoWordsItWritesChooseAnotherProtocol) {
+    EXPECT_EQ(DecodePageProtocol("ftps"), PageProtocol::Ftps);
+    EXPECT_EQ(DecodePageProtocol("webdav"), PageProtocol::WebDav);
+    for (const char* stored : {"", "ftp", "FTPS", "ftps ", "sftp", "webdav\n", "https"})
+        EXPECT_EQ(DecodePageProtocol(stored), PageProtocol::Ftp) << stored;
+    for (const PageProtocol protocol : {PageProtocol::Ftp, PageProtocol::Ftps, PageProtocol::WebDav})
+        EXPECT_EQ(DecodePageProtocol(EncodePageProtocol(protocol)), protocol);
+}
+
 } // namespace
 } // namespace tovra
