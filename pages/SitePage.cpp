@@ -1,7 +1,7 @@
 #include "pages/SitePage.h"
 
 #include "framework/FixedText.h"
-#include "pages/SystemLibrary.h"
+#include "framework/SystemLibrary.h"
 #include "pages/TabPageTheme.h"
 #include "resources/ResourceIds.h"
 #include "resources/SitePageIds.h"
@@ -85,7 +85,7 @@ bool CSitePage::BrowseTemplate() {
     // under Wine the printing system's libraries with it (2.5 MB), all for a button that is
     // pressed once when the program is set up.
     const UniqueModule dialogs = LoadSystemLibrary("comdlg32.dll");
-    const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(dialogs, "GetOpenFileNameA");
+    const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(dialogs.get(), "GetOpenFileNameA");
     if (getOpenFileName == nullptr || !getOpenFileName(&request))
         return false; // cancelled or failed: the box keeps its text
     SetItemText(IDC_SITE_TEMPLATE_FILE, path);

@@ -1,6 +1,6 @@
 #include "pages/TabPageTheme.h"
 
-#include "pages/SystemLibrary.h"
+#include "framework/SystemLibrary.h"
 
 namespace tovra {
 namespace {
@@ -14,7 +14,8 @@ using EnableThemeDialogTextureFunction = HRESULT(WINAPI*)(HWND, DWORD);
 
 bool EnableTabPageTheme(HWND page) {
     const UniqueModule uxtheme = LoadSystemLibrary("uxtheme.dll");
-    const auto enable = SystemFunction<EnableThemeDialogTextureFunction>(uxtheme, "EnableThemeDialogTexture");
+    const auto enable =
+        SystemFunction<EnableThemeDialogTextureFunction>(uxtheme.get(), "EnableThemeDialogTexture");
     if (enable == nullptr)
         return false;
     enable(page, kEnableTabTexture); // its result changes nothing we would do
