@@ -1,10 +1,10 @@
 #include "names/DnsNameStore.h"
 
 #include "framework/Win32Handles.h"
+#include "framework/SecurityLibraries.h"
 #include "framework/WideText.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -142,9 +142,10 @@ DnsNameStore::DnsNameStore(std::string productKeyPath)
 std::optional<std::string> DnsNameStore::Protect(const std::string& secret) {
     std::wstring wide = WidenAnsi(secret);
     DATA_BLOB in{static_cast<DWORD>(wide.size() * sizeof(wchar_t)), reinterpret_cast<BYTE*>(wide.data())};
+    const SecurityLibraries::Crypt32* crypto = SecurityLibraries::Crypto();
     LocalBlob out;
-    const BOOL ok =
-        ::CryptProtectData(&in, L"Tovra", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob);
+    const BOOL ok = crypto && crypto->protectData(&in, L"Tovra", nullptr, nullptr, nullptr,
+                                                  CRYPTPROTECT_UI_FORBIDDEN, &out.blob);
     SecureZeroMemory(wide.data(), wide.size() * sizeof(wchar_t));
     if (!ok)
         return std::nullopt;
@@ -154,8 +155,10 @@ std::optional<std::string> DnsNameStore::Protect(const std::string& secret) {
 std::optional<std::string> DnsNameStore::Unprotect(const std::string& stored) {
     DATA_BLOB in{static_cast<DWORD>(stored.size()),
                  reinterpret_cast<BYTE*>(const_cast<char*>(stored.data()))};
+    const SecurityLibraries::Crypt32* crypto = SecurityLibraries::Crypto();
     LocalBlob out;
-    if (!::CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob))
+    if (!crypto ||
+        !crypto->unprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob))
         return std::nullopt;
     if (out.blob.cbData % sizeof(wchar_t) != 0)
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "upload/SecureSocket.h"
 
+#include "framework/SecurityLibraries.h"
+
 #include <schannel.h>
 #include <wincrypt.h>
 
@@ -24,16 +26,26 @@ std::string Hex(long value) {
     return text;
 }
 
+// Only a socket secured with TlsCredentials calls these, and those credentials have loaded both.
+const SecurityFunctionTableA& Sspi() {
+    return *SecurityLibraries::Sspi();
+}
+const SecurityLibraries::Crypt32& Crypto() {
+    return *SecurityLibraries::Crypto();
+}
+
 struct ContextBufferFree {
-    void operator()(void* buffer) const noexcept { ::FreeContextBuffer(buffer); }
+    void operator()(void* buffer) const noexcept { Sspi().FreeContextBuffer(buffer); }
 };
 using ContextBuffer = std::unique_ptr<void, ContextBufferFree>;
 
 struct ChainFree {
-    void operator()(PCCERT_CHAIN_CONTEXT chain) const noexcept { ::CertFreeCertificateChain(chain); }
+    void operator()(PCCERT_CHAIN_CONTEXT chain) const noexcept { Crypto().freeCertificateChain(chain); }
 };
 struct CertificateFree {
-    void operator()(PCCERT_CONTEXT certificate) const noexcept { ::CertFreeCertificateContext(certificate); }
+    void operator()(PCCERT_CONTEXT certificate) const noexcept {
+        Crypto().freeCertificateContext(certificate);
+    }
 };
 
 std::wstring Widen(const std::string& text) {
@@ -65,7 +77,7 @@ SecureSocket::SecureSocket(HANDLE stop) : stop_(stop) {
 
 SecureSocket::~SecureSocket() {
     if (haveContext_)
-        ::DeleteSecurityContext(&context_);
+        Sspi().DeleteSecurityContext(&context_);
     if (socket_ != INVALID_SOCKET)
         ::closesocket(socket_);
     if (event_ != WSA_INVALID_EVENT)
@@ -221,7 +233,7 @@ void SecureSocket::Secure(TlsCredentials& credentials, const std::string& target
     credentials_ = &credentials;
     targetName_ = targetName;
     Handshake(false);
-    if (::QueryContextAttributesA(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
+    if (Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
         throw NetworkFailure(NetworkFailure::Kind::Handshake, "the TLS session has no record sizes");
     CheckCertificate(targetName);
     secured_ = true;
@@ -235,8 +247,8 @@ void SecureSocket::Handshake(bool renegotiating) {
         SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
         const SECURITY_STATUS status =
-            ::InitializeSecurityContextA(credentials_->Handle(), nullptr, target, kContextRequest, 0, 0,
-                                         nullptr, 0, &context_, &outDesc, &attributes, nullptr);
+            Sspi().InitializeSecurityContextA(credentials_->Handle(), nullptr, target, kContextRequest, 0, 0,
+                                              nullptr, 0, &context_, &outDesc, &attributes, nullptr);
         const ContextBuffer token(out.pvBuffer);
         if (status != SEC_I_CONTINUE_NEEDED)
             throw NetworkFailure(NetworkFailure::Kind::Handshake, "Schannel error " + Hex(status));
@@ -255,8 +267,8 @@ void SecureSocket::Handshake(bool renegotiating) {
         SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
         const SECURITY_STATUS status =
-            ::InitializeSecurityContextA(credentials_->Handle(), &context_, target, kContextRequest, 0, 0,
-                                         &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
+            Sspi().InitializeSecurityContextA(credentials_->Handle(), &context_, target, kContextRequest, 0,
+                                              0, &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
         const ContextBuffer token(out.pvBuffer);
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
             needData = true;
@@ -288,7 +300,7 @@ void SecureSocket::Handshake(bool renegotiating) {
 
 void SecureSocket::CheckCertificate(const std::string& targetName) {
     PCCERT_CONTEXT raw = nullptr;
-    if (::QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &raw) != SEC_E_OK || !raw)
+    if (Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &raw) != SEC_E_OK || !raw)
         throw NetworkFailure(NetworkFailure::Kind::Certificate, "The server showed no certificate");
     const std::unique_ptr<const CERT_CONTEXT, CertificateFree> certificate(raw);
 
@@ -301,8 +313,8 @@ void SecureSocket::CheckCertificate(const std::string& targetName) {
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
     // The server's own intermediates travel in the certificate's store.
-    if (!::CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara,
-                                   0, nullptr, &rawChain))
+    if (!Crypto().getCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore,
+                                      &chainPara, 0, nullptr, &rawChain))
         throw NetworkFailure(NetworkFailure::Kind::Certificate, "The certificate of " + targetName +
                                                                     " could not be checked (error " +
                                                                     std::to_string(::GetLastError()) + ")");
@@ -318,7 +330,7 @@ void SecureSocket::CheckCertificate(const std::string& targetName) {
     policy.pvExtraPolicyPara = &https;
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
-    if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &status))
+    if (!Crypto().verifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &status))
         status.dwError = static_cast<DWORD>(::GetLastError());
     auto error = static_cast<long>(status.dwError);
     // Wine's policy check lets a chain that ends at an unknown authority pass; the chain's own
@@ -349,7 +361,8 @@ void SecureSocket::CheckCertificate(const std::string& targetName) {
 
 std::string SecureSocket::ProtocolName() {
     SecPkgContext_ConnectionInfo info{};
-    if (!secured_ || ::QueryContextAttributesA(&context_, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
+    if (!secured_ ||
+        Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
         return std::string();
     const DWORD protocol = info.dwProtocol;
     if (protocol & SP_PROT_TLS1_3_CLIENT)
@@ -376,7 +389,7 @@ void SecureSocket::Send(std::string_view bytes) {
             {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes_.cbHeader + length},
             {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-        const SECURITY_STATUS status = ::EncryptMessage(&context_, 0, &desc, 0);
+        const SECURITY_STATUS status = Sspi().EncryptMessage(&context_, 0, &desc, 0);
         if (status != SEC_E_OK)
             throw NetworkFailure(NetworkFailure::Kind::Closed,
                                  "Schannel could not encrypt (" + Hex(status) + ").");
@@ -407,7 +420,7 @@ std::size_t SecureSocket::Receive(char* buffer, std::size_t size) {
             {0, SECBUFFER_EMPTY, nullptr},
             {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-        const SECURITY_STATUS status = ::DecryptMessage(&context_, &desc, 0, nullptr);
+        const SECURITY_STATUS status = Sspi().DecryptMessage(&context_, &desc, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE) {
             if (!ReceiveRaw())
                 return 0; // cut off inside a record: to the reader, the connection just ended
@@ -445,11 +458,11 @@ void SecureSocket::Finish() {
         DWORD type = SCHANNEL_SHUTDOWN;
         SecBuffer control{sizeof type, SECBUFFER_TOKEN, &type};
         SecBufferDesc controlDesc{SECBUFFER_VERSION, 1, &control};
-        if (::ApplyControlToken(&context_, &controlDesc) == SEC_E_OK) {
+        if (Sspi().ApplyControlToken(&context_, &controlDesc) == SEC_E_OK) {
             SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
             SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
             unsigned long attributes = 0;
-            const SECURITY_STATUS status = ::InitializeSecurityContextA(
+            const SECURITY_STATUS status = Sspi().InitializeSecurityContextA(
                 credentials_->Handle(), &context_, const_cast<char*>(targetName_.c_str()), kContextRequest, 0,
                 0, nullptr, 0, nullptr, &outDesc, &attributes, nullptr);
             const ContextBuffer token(out.pvBuffer);

@@ -1,5 +1,7 @@
 #include "upload/TlsCredentials.h"
 
+#include "framework/SecurityLibraries.h"
+
 // The newer credentials structure, the only one that offers TLS 1.3, is declared only with this.
 #define SCHANNEL_USE_BLACKLISTS
 #include <subauth.h>
@@ -18,13 +20,18 @@ constexpr DWORD kFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_C
 
 SECURITY_STATUS Acquire(void* authData, CredHandle* handle) {
     TimeStamp expiry{};
-    return ::AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND,
-                                       nullptr, authData, nullptr, nullptr, handle, &expiry);
+    return SecurityLibraries::Sspi()->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
+                                                                SECPKG_CRED_OUTBOUND, nullptr, authData,
+                                                                nullptr, nullptr, handle, &expiry);
 }
 
 } // namespace
 
 TlsCredentials::TlsCredentials() {
+    // Checked here once for every socket secured with these credentials.
+    if (!SecurityLibraries::Sspi() || !SecurityLibraries::Crypto())
+        throw std::runtime_error(
+            "Windows' TLS is not available: secur32.dll or crypt32.dll could not be loaded.");
     // TLS 1.3 is offered only through the newer structure (Windows 10 2004 and later); older
     // systems refuse it, and the older structure gives them everything they have.
     SCH_CREDENTIALS modern{};
@@ -42,7 +49,7 @@ TlsCredentials::TlsCredentials() {
 }
 
 TlsCredentials::~TlsCredentials() {
-    ::FreeCredentialsHandle(&handle_);
+    SecurityLibraries::Sspi()->FreeCredentialHandle(&handle_);
 }
 
 } // namespace tovra

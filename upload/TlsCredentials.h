@@ -15,7 +15,8 @@ namespace tovra {
 
 class TlsCredentials {
 public:
-    // Throws std::runtime_error when Schannel refuses to hand out credentials.
+    // Throws std::runtime_error when Windows' TLS libraries cannot be loaded or Schannel refuses
+    // to hand out credentials. SecureSocket relies on those libraries being loaded once it exists.
     TlsCredentials();
     ~TlsCredentials();
     TlsCredentials(const TlsCredentials&) = delete;
