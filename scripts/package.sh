@@ -43,6 +43,11 @@ program=$build_dir/app/tovra.exe
 size=$(stat -c %s "$program")
 say "tovra.exe: $size bytes (at most $size_limit)"
 ((size <= size_limit)) || die "tovra.exe is $size bytes, over the limit of $size_limit"
+# TLS and DPAPI are loaded when first used: imported, they cost every user megabytes at start.
+imports=$(i686-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
+if grep -qix -e secur32.dll -e crypt32.dll <<<"$imports"; then
+    die "tovra.exe imports secur32.dll or crypt32.dll, which it must load only when needed"
+fi
 for file in Tovra.chm Tovra.html; do
     [[ -f $build_dir/app/$file ]] || die "$file is missing beside tovra.exe"
 done
