@@ -40,7 +40,7 @@ protected:
 TEST_F(DnsServicesTest, EachServiceIsUpdatedAsItsProviderDocuments) {
     const DnsName dyndns = Name(DnsService::Dyndns2, "home.example.net");
     const UpdateOutcome first = UpdateName(dyndns, {"84.1.2.3", "2001:db8::7"}, transport_);
-    EXPECT_EQ(first.result, Result::Updated);
+    EXPECT_EQ(first.result, Result::Updated) << first.reason;
     EXPECT_FALSE(first.sentIpv6) << "no documented IPv6 parameter for this server";
     EXPECT_EQ(UpdateName(dyndns, {"84.1.2.3", ""}, transport_).result, Result::Current);
 
