@@ -204,7 +204,8 @@ WebDavUploader::Outcome WebDavUploader::Upload(const WebDavJob& job) {
     }
     if (StartsWithNoCase(host, "https://"))
         host.erase(0, std::strlen("https://"));
-    host = host.substr(0, host.find('/'));
+    if (const std::size_t slash = host.find('/'); slash != std::string::npos)
+        host.resize(slash);
 
     const DWORD transferTimeoutMs =
         stepTimeoutMs_ + static_cast<DWORD>(std::min<std::size_t>(job.page.size() / 10, 24UL * 3600 * 1000));
