@@ -25,7 +25,7 @@ UniqueKernelHandle NamedEvent(const char* name) {
 }
 
 int Hold() {
-    const UniqueKernelHandle stop = NamedEvent(tovra::test::kTrayAnchorStopEvent);
+    UniqueKernelHandle stop = NamedEvent(tovra::test::kTrayAnchorStopEvent);
     if (!stop || ::GetLastError() == ERROR_ALREADY_EXISTS)
         return 0;
     const UniqueKernelHandle ready = NamedEvent(tovra::test::kTrayAnchorReadyEvent);
@@ -47,7 +47,11 @@ int Hold() {
         while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             ::DispatchMessageA(&message);
     }
+    // Not ready, and the stop event gone, before the icon's removal, which Wine holds for 2 s as
+    // the tray's last: an anchor started meanwhile (the next test run) would otherwise take this
+    // ending one for a running copy, end at once, and leave its --wait to time out.
     ::ResetEvent(ready.get());
+    stop.reset();
     return 0;
 }
 

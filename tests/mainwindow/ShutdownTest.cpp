@@ -1,6 +1,7 @@
 // The pattern the program follows with the main window and the workers, end to end: a worker
 // posts writes into a dialog's controls through the invoker, and as the dialog is destroyed the
-// invoker is closed and then the worker stopped. Nothing posted may reach the dialog once it has started to go away.
+// invoker is closed and then the worker stopped. Nothing posted may reach the dialog once it has
+// started to go away.
 
 #include "framework/Dialog.h"
 #include "mainwindow/UiInvoker.h"

@@ -13,19 +13,11 @@ namespace tovra::test {
 class ScriptedTransport : public HttpTransport {
 public:
     ScriptedTransport& Then(unsigned long status, std::string body, std::string retryAfter = {}) {
-        HttpReply reply;
-        reply.failure = HttpReply::Failure::None;
-        reply.status = status;
-        reply.body = std::move(body);
-        reply.retryAfter = std::move(retryAfter);
-        replies_.push_back(std::move(reply));
+        replies_.push_back({HttpReply::Failure::None, status, std::move(body), std::move(retryAfter), {}});
         return *this;
     }
     ScriptedTransport& ThenFailure(HttpReply::Failure failure, std::string detail = {}) {
-        HttpReply reply;
-        reply.failure = failure;
-        reply.detail = std::move(detail);
-        replies_.push_back(std::move(reply));
+        replies_.push_back({failure, 0, {}, {}, std::move(detail)});
         return *this;
     }
 

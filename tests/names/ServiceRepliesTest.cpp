@@ -30,21 +30,6 @@ TEST(ServiceReplies, Dyndns2AnswersAreReadFromTheFirstLineWhateverTheWhiteSpace)
     }
 }
 
-// The protocol's every code, and what each asks of a polite client.
-TEST(ServiceReplies, EveryDyndns2CodeHasItsVerdict) {
-    for (const char* code : {"good", "nochg"})
-        EXPECT_EQ(VerdictOf(code), Dyndns2Verdict::Accepted) << code;
-    for (const char* code :
-         {"badauth", "!donator", "notfqdn", "nohost", "numhost", "abuse", "badagent", "badsys"}) {
-        EXPECT_EQ(VerdictOf(code), Dyndns2Verdict::Stop) << code;
-        EXPECT_FALSE(Dyndns2Meaning(code).empty()) << code;
-    }
-    for (const char* code : {"dnserr", "911"})
-        EXPECT_EQ(VerdictOf(code), Dyndns2Verdict::Wait) << code;
-    for (const char* code : {"", "GOOD", "<html>", "goodbye"})
-        EXPECT_EQ(VerdictOf(code), Dyndns2Verdict::Unknown) << code;
-}
-
 TEST(ServiceReplies, DuckDnsIsOkOrKoAndNothingElse) {
     EXPECT_EQ(ParseDuckDnsReply("OK"), DuckDnsAnswer::Ok);
     EXPECT_EQ(ParseDuckDnsReply("KO\n"), DuckDnsAnswer::Ko);

@@ -40,9 +40,9 @@ std::vector<DnsServiceRequest> DnsServiceFake::Requests() {
     std::vector<DnsServiceRequest> requests;
     for (const std::string& line : lines) {
         std::istringstream words(line);
-        std::string method, path, authorization, agent, body;
-        words >> method >> path >> authorization >> agent >> body;
-        requests.push_back({method, FromHex(path), FromHex(authorization), FromHex(agent), FromHex(body)});
+        std::string method, path, agent;
+        words >> method >> path >> agent;
+        requests.push_back({method, FromHex(path), FromHex(agent)});
     }
     return requests;
 }

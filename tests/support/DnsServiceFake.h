@@ -22,9 +22,7 @@ namespace tovra::test {
 struct DnsServiceRequest {
     std::string method;
     std::string path; // with its query
-    std::string authorization;
     std::string userAgent;
-    std::string body;
 };
 
 class DnsServiceFake {

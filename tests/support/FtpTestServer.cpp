@@ -86,7 +86,7 @@ void FtpTestServer::WriteFile(const std::string& relativePath, const std::string
 CaughtData FtpTestServer::Caught() {
     const std::string reply = process_->Command("CAUGHT");
     CaughtData caught;
-    std::sscanf(reply.c_str(), "OK %d %lld %d", &caught.connections, &caught.bytes, &caught.open);
+    std::sscanf(reply.c_str(), "OK %d %lld", &caught.connections, &caught.bytes);
     return caught;
 }
 

@@ -43,7 +43,6 @@ enum class FtpFault {
 struct CaughtData {
     int connections = 0;
     long long bytes = 0;
-    int open = 0; // connections not yet closed by the client
 };
 
 class FtpTestServer {

@@ -20,8 +20,8 @@ authority's DER certificate>. Commands (hex as in test_servers.py):
     ZONE <name> <id>
     RECORD <zone id> <type> <name> <record id> <content>
     CONTENT <record id>       "OK <hex content>"
-    REQUESTS                  "OK <n>", then n lines "<method> <hex path> <hex Authorization>
-                              <hex User-Agent> <hex body>", oldest first
+    REQUESTS                  "OK <n>", then n lines "<method> <hex path> <hex User-Agent>",
+                              oldest first
 """
 
 import base64
@@ -80,7 +80,7 @@ def run(control, account, secret, make_certificates):
                        "duckdns" if url.path == "/update" else
                        "cloudflare" if url.path.startswith("/client/v4/") else None)
             with lock:
-                requests.append((method, self.path, authorization, agent, body.decode("utf-8", "replace")))
+                requests.append((method, self.path, agent))
                 answer = scripted[service].pop(0) if service and scripted[service] else None
             if answer:
                 status, text, retry_after = answer

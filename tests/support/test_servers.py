@@ -25,8 +25,7 @@ FTP commands:
         cut: a store keeps its first 2,000 bytes, then control and data connections are closed;
         pasv_elsewhere: PASV replies name 127.0.0.2, where a catcher on the same port counts what
         arrives; rename_over: a rename onto an existing file is refused; rename: every rename is.
-    CAUGHT    "OK <connections> <bytes> <open>": what the pasv_elsewhere catcher has received, and
-              how many of its connections are still open
+    CAUGHT    "OK <connections> <bytes>": what the pasv_elsewhere catcher has received
 
 Echo (HTTP proxy) commands:
     SITE <host> ANSWER <status> <hex body>   answer with that status and body
@@ -97,7 +96,7 @@ def run_ftp(control, user, password):
     from pyftpdlib.handlers import DTPHandler, FTPHandler, PassiveDTP
     from pyftpdlib.servers import FTPServer
 
-    state = {"fault": "none", "caught": [0, 0, 0]}
+    state = {"fault": "none", "caught": [0, 0]}
     home = tempfile.mkdtemp(prefix="tovra-ftp-")
     cut_after = 2000
 
@@ -110,7 +109,6 @@ def run_ftp(control, user, password):
         finally:
             catcher.close()
         state["caught"][0] += 1
-        state["caught"][2] += 1
         with conn:
             conn.settimeout(30)
             try:
@@ -121,7 +119,6 @@ def run_ftp(control, user, password):
                     state["caught"][1] += len(data)
             except OSError:
                 pass
-        state["caught"][2] -= 1
 
     class CatchingPassiveDTP(PassiveDTP):
         def __init__(self, cmd_channel, extmode=False):
@@ -237,7 +234,7 @@ def run_ftp(control, user, password):
             state["fault"] = words[1]
             return "OK"
         if words[0] == "CAUGHT":
-            return "OK %d %d %d" % tuple(state["caught"])
+            return "OK %d %d" % tuple(state["caught"])
         return "ERR unknown"
 
     def end():

@@ -8,6 +8,7 @@
 #include "tests/support/FtpsTestServer.h"
 #include "tests/support/TrustedAuthority.h"
 #include "tests/support/WaitUntil.h"
+#include "tests/upload/RecordingLog.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,23 +25,8 @@ namespace tovra {
 namespace {
 
 using test::FtpsTestServer;
+using test::RecordingLog;
 using Clock = std::chrono::steady_clock;
-
-class RecordingLog : public LogSink {
-public:
-    void AppendLog(std::string_view text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        text_ += std::string(text) + "\n";
-    }
-    std::string Text() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return text_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::string text_;
-};
 
 // A page of 10 KB in CR LF lines, different for every posting.
 std::string Page(int posting) {

@@ -4,6 +4,7 @@
 #include "framework/WideText.h"
 
 #include "tests/support/FtpTestServer.h"
+#include "tests/upload/RecordingLog.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/WideFiles.h"
 
@@ -16,7 +17,6 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,33 +26,9 @@ namespace {
 
 using test::FtpFault;
 using test::FtpTestServer;
+using test::RecordingLog;
 using test::WaitUntil;
 using Clock = std::chrono::steady_clock;
-
-class RecordingLog : public LogSink {
-public:
-    void AppendLog(std::string_view text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.emplace_back(text);
-    }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    // The uploader's own lines, without the "[thread] ..." status lines between them.
-    std::vector<std::string> StepLines() {
-        std::vector<std::string> steps;
-        for (const std::string& line : Lines())
-            if (!IsStatusLine(line))
-                steps.push_back(line);
-        return steps;
-    }
-    static bool IsStatusLine(const std::string& line) { return !line.empty() && line[0] == '['; }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 std::string ThreadTag() {
     return "[" + std::to_string(::GetCurrentThreadId()) + "] ";

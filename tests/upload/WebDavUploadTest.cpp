@@ -4,41 +4,17 @@
 
 #include "tests/support/TrustedAuthority.h"
 #include "tests/support/WebDavTestServer.h"
+#include "tests/upload/RecordingLog.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace tovra {
 namespace {
 
-class Lines : public LogSink {
-public:
-    void AppendLog(std::string_view text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!text.empty() && text.front() != '[')
-            steps_.emplace_back(text);
-        all_.emplace_back(text);
-    }
-    std::vector<std::string> Steps() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return steps_;
-    }
-    bool Mentions(const std::string& secret) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const std::string& line : all_)
-            if (line.find(secret) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> steps_;
-    std::vector<std::string> all_;
-};
+using test::RecordingLog;
 
 WebDavJob JobFor(const test::WebDavTestServer& dav, const std::string& remotePath) {
     WebDavJob job;
@@ -80,7 +56,7 @@ TEST(WebDavUploadTest, PutsThePageOrSaysWhyNot) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.remotePath);
-        Lines log;
+        RecordingLog log;
         WebDavUploader uploader(log, nullptr);
         WebDavJob job = JobFor(dav, c.remotePath);
         job.server = c.server;
@@ -88,21 +64,21 @@ TEST(WebDavUploadTest, PutsThePageOrSaysWhyNot) {
             job.password = c.password;
         const WebDavUploader::Outcome outcome = uploader.Upload(job);
         EXPECT_EQ(outcome.uploaded, c.stored != nullptr);
-        const std::vector<std::string> steps = log.Steps();
+        const std::vector<std::string> steps = log.StepLines();
         ASSERT_FALSE(steps.empty());
         EXPECT_EQ(steps.back(), c.lastLine);
         EXPECT_EQ(outcome.reason, c.lastLine);
         if (c.stored) {
             EXPECT_EQ(dav.ReadFile(c.stored), job.page);
         }
-        EXPECT_FALSE(log.Mentions(dav.Password()));
+        EXPECT_EQ(log.Text().find(dav.Password()), std::string::npos);
     }
 }
 
 // Its own program: the authority of this server was never trusted here.
 TEST(WebDavUploadTest, AnUntrustedCertificateGetsNothing) {
     test::WebDavTestServer dav;
-    Lines log;
+    RecordingLog log;
     WebDavUploader uploader(log, nullptr);
     const WebDavUploader::Outcome outcome = uploader.Upload(JobFor(dav, "/ip.html"));
     EXPECT_FALSE(outcome.uploaded);
