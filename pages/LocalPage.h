@@ -52,10 +52,12 @@ public:
     // end would cost memory and time at every line. When a line would pass that, the oldest
     // lines are dropped whole, down to about kLogKept characters, so that the cut, which costs
     // as much as setting the whole text, comes once in hours rather than with every line.
-    // A quarter of a million characters keeps the last half day of uploads every 5 minutes, or
-    // days of checks that find the address unchanged; the edit control holds them as UTF-16
-    // beside records of its own for each line, and the log file on disk keeps more.
-    static constexpr std::size_t kLogCapacity = 256 * 1024;
+    // 16K characters keep the last hours: a dozen uploads with every status line, or some forty
+    // checks that find the address unchanged; the log file on disk keeps everything. A larger box
+    // costs the window thread a trim of the whole text now and then, and a resident program
+    // megabytes (the edit control keeps UTF-16 and a record per line, and Wine's heap keeps what
+    // each regrowth leaves).
+    static constexpr std::size_t kLogCapacity = 16 * 1024;
     static constexpr std::size_t kLogKept = kLogCapacity / 4 * 3;
     void AppendLog(std::string_view lines) const;
     // Scrolls the log so that its last line is visible.
